@@ -1,0 +1,20 @@
+# Cross build for 32-bit Windows with MinGW-w64. The -posix compilers are the
+# ones whose runtime has std::mutex, which GoogleTest needs; everything uses
+# them so that there is one toolchain.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# No MinGW runtime DLL has to travel with any .exe.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# CTest runs every test program under Wine, in the project's own prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run")

@@ -1,0 +1,74 @@
+# Shared by scripts/test and scripts/run: installs what the build and the
+# tests need, makes 32-bit Wine runnable, and starts a virtual display.
+# Sourced, not run.
+
+STARTER_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+STARTER_PACKAGES=(
+  cmake ninja-build g++ python3 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  g++-mingw-w64-i686 googletest
+  wine wine32:i386 wine32-preloader:i386 fonts-wine
+  xvfb xdotool x11-utils imagemagick fonts-dejavu-core
+)
+
+log() { printf '== %s\n' "$*"; }
+
+# Installs whatever of the list is missing. The i386 architecture comes first:
+# 32-bit Wine lives there.
+ensure_packages() {
+  local missing=() p
+  for p in "${STARTER_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+    return 1
+  fi
+  log "installing ${missing[*]}"
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Some kernels are booted without 32-bit emulation, so the 32-bit Wine
+# loader cannot be executed directly. Then qemu's user-mode emulator is
+# registered as the interpreter for 32-bit x86 programs; Wine's preloader
+# makes Wine's address-space set-up quick under it.
+ensure_i386_execution() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    return 0
+  fi
+  log "this kernel does not run 32-bit programs; registering qemu-i386 for them"
+  ensure_packages qemu-user-static
+  local misc=/proc/sys/fs/binfmt_misc
+  [ -e "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc"
+  [ -e "$misc/qemu-i386" ] && echo -1 > "$misc/qemu-i386"
+  echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+    > "$misc/register"
+  /usr/lib/wine/wine --version >/dev/null
+}
+
+# Starts Xvfb on a free display and exports DISPLAY; stop_display ends it.
+start_display() {
+  local n
+  for n in $(seq 90 130); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  STARTER_XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 100); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    kill -0 "$STARTER_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "Xvfb did not start on $DISPLAY" >&2
+  return 1
+}
+
+stop_display() {
+  [ -n "${STARTER_XVFB_PID:-}" ] && kill "$STARTER_XVFB_PID" 2>/dev/null
+  STARTER_XVFB_PID=
+}

@@ -1,0 +1,50 @@
+// The starter's launch logic: command-line tokens, the tail rule, the run-file
+// reader and the launch decision. Portable and free of <windows.h>, so that it
+// builds and is tested natively as well as in the Windows build.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// A text value. Absent (no such token, no such line, unreadable file) and
+// empty are different things to the launch decision, so both are kept.
+using Text = std::optional<std::string>;
+
+// Tells whether a byte is the lead byte of a double-byte character in the
+// ANSI code page in force. The Windows build passes one built on
+// IsDBCSLeadByte; single-byte code pages have none.
+using LeadBytePredicate = bool (*)(unsigned char);
+
+bool NoLeadBytes(unsigned char);
+
+// The run file used when the command line names none, resolved against the
+// current working folder.
+extern const char DEFAULT_RUN_FILE[];
+
+// The command-line tail: the full command line less the program's own name
+// and the run of characters 0x01..0x20 after it.
+std::string CommandLineTail(const std::string& commandLine, LeadBytePredicate isLeadByte);
+
+// The first and second token of a tail. A blank (0x20) is the only separator
+// and the double quote the only quoting character; there is no escaping.
+Text FirstToken(const std::string& tail);
+Text SecondToken(const std::string& tail);
+
+// Line n (from 0) of a run file, without its line end; absent when the file
+// cannot be read as a regular file or has no such line.
+Text ReadRunFileLine(const Text& path, unsigned long n);
+
+// What the shell is asked to "open".
+struct LaunchRequest {
+    Text program;
+    Text parameters;
+    Text directory;
+};
+
+// The document as it goes into the parameters: quoted when it holds a blank
+// or a tab, so that the launched program receives it as one argument.
+std::string QuoteDocument(const std::string& document);
+
+// The whole launch decision for a command-line tail (absent or empty: the
+// default run file). No value means that no request is made at all.
+std::optional<LaunchRequest> DecideLaunch(const Text& tail);

@@ -1,0 +1,109 @@
+#include "launch.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const Text None;
+constexpr const char* kMissing = nullptr;
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+struct DecisionCase {
+    const char* name;
+    Text tail;            // {RUN}: a run file's path without blanks; {SPACED}: one with blanks
+    const char* runFile;  // its bytes; kMissing: no file at all
+    bool request;
+    Text program, parameters, directory;
+};
+
+// Each case runs in a fresh current folder that holds the default run file
+// too, so the empty-tail cases read it from there.
+TEST(Decision, FromTailAndRunFileToRequest)
+{
+    const DecisionCase cases[] = {
+        {"empty tail reads the default run file", "", "C:\\Work\nprog.exe\n-x\n", true, "prog.exe", "-x", "C:\\Work"},
+        {"absent tail reads it too", None, "C:\\Work\nprog.exe\n-x\n", true, "prog.exe", "-x", "C:\\Work"},
+        {"no run file: request with nothing", "", kMissing, true, None, None, None},
+        {"empty tail passes missing parameters on", "", "d\np\n", true, "p", None, "d"},
+        {"run file only", "{RUN}", "d\np\n-x\n", true, "p", "-x", "d"},
+        {"quoted run file only, no line 2", "\"{SPACED}\"", "d\np\n", true, "p", "", "d"},
+        {"parameters, blank, document", "{RUN} order.xhtml", "d\np\n-x\n", true, "p", "-x order.xhtml", "d"},
+        {"empty line 2: document alone", "{RUN} order.xhtml", "d\np\n\n", true, "p", "order.xhtml", "d"},
+        {"missing line 2: document alone", "{RUN} order.xhtml", "d\np\n", true, "p", "order.xhtml", "d"},
+        {"no program: document ignored", "{RUN} order.xhtml", "d\n", true, None, "", "d"},
+        {"zero-byte file: empty program takes it", "{RUN} order.xhtml", "", true, "", "order.xhtml", ""},
+        {"empty run-file name", "\"\" order.xhtml", "d\np\n-x\n", true, None, "", None},
+        {"missing run file named", "{RUN}.nothere doc", "d\np\n-x\n", true, None, "", None},
+        {"unclosed quote: no request", "\"{RUN} doc", "d\np\n-x\n", false, None, None, None},
+        {"two blanks: no document", "{RUN}  order.xhtml", "d\np\n-x\n", true, "p", "-x", "d"},
+        {"empty quoted document", "{RUN} \"\"", "d\np\n-x\n", true, "p", "-x", "d"},
+        {"document with a blank is quoted", "\"{SPACED}\" \"C:\\My Docs\\my order.xhtml\"", "d\np\n-x\n", true, "p",
+         "-x \"C:\\My Docs\\my order.xhtml\"", "d"},
+        {"trailing backslash survives quoting", "{RUN} \"C:\\My Docs\\\"", "d\np\n", true, "p",
+         "\"C:\\My Docs\\\\\"", "d"},
+        {"document with a tab is quoted", "{RUN} a\tb", "d\np\n-x\n", true, "p", "-x \"a\tb\"", "d"},
+        {"document with a quote, no blank, as it is", "{RUN} a\"b", "d\np\n-x\n", true, "p", "-x a\"b", "d"},
+        {"CR LF run file", "{RUN} doc", "C:\\W\r\nC:\\p.exe\r\n-a -b\r\n", true, "C:\\p.exe", "-a -b doc", "C:\\W"},
+    };
+    const std::filesystem::path before = std::filesystem::current_path();
+    for (const DecisionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        std::string run = (dir.path() / "kit.run").string();
+        std::string spaced = (dir.path() / "my kit" / "tavelkin.run").string();
+        if (c.runFile) {
+            std::string bytes(c.runFile);
+            dir.Write("kit.run", bytes);
+            dir.Write("my kit/tavelkin.run", bytes);
+            dir.Write(DEFAULT_RUN_FILE, bytes);
+        }
+        std::filesystem::current_path(dir.path());
+        Text tail = c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None;
+        std::optional<LaunchRequest> got = DecideLaunch(tail);
+        std::filesystem::current_path(before);
+        ASSERT_EQ(got.has_value(), c.request);
+        if (!got)
+            continue;
+        EXPECT_EQ(got->program, c.program) << Show(got->program);
+        EXPECT_EQ(got->parameters, c.parameters) << Show(got->parameters);
+        EXPECT_EQ(got->directory, c.directory) << Show(got->directory);
+    }
+}
+
+TEST(Decision, EachReadSeesTheFileOfThatMoment)
+{
+    // The three lines come from three separate reads, so a file that is
+    // rewritten in between gives a mix: nothing is cached across reads.
+    TempFolder dir;
+    std::string run = dir.Write("kit.run", "d1\np1\nx1\n");
+    EXPECT_EQ(ReadRunFileLine(run, 1), "p1");
+    dir.Write("kit.run", "d2\np2\n");
+    EXPECT_EQ(ReadRunFileLine(run, 1), "p2");
+    EXPECT_EQ(ReadRunFileLine(run, 2), None);
+}
+
+TEST(Decision, QuotingReadsBackAsOneArgument)
+{
+    const struct {
+        const char* document;
+        const char* quoted;
+    } cases[] = {
+        {"plain.xhtml", "plain.xhtml"},
+        {"my order.xhtml", "\"my order.xhtml\""},
+        {"C:\\a b\\", "\"C:\\a b\\\\\""},
+        {"C:\\a b\\\\x", "\"C:\\a b\\\\x\""},
+        {"a\"b\tc", "\"a\\\"b\tc\""},
+        {"x\\\"y z", "\"x\\\\\\\"y z\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuoteDocument(c.document), c.quoted) << c.document;
+}
+
+} // namespace

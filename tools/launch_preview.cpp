@@ -1,0 +1,84 @@
+// launch-preview: prints, as one line of JSON, the request the starter would
+// hand to the shell for a command-line tail, and launches nothing.
+//
+//   launch-preview [TAIL]
+//   launch-preview --command-line LINE
+#include "launch.h"
+
+#ifdef _WIN32
+#include "launch_shell.h"
+#endif
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Plain ASCII JSON: bytes 0x80..0xFF each become one code point, so any byte
+// string round-trips whatever the reader's encoding.
+std::string JsonString(const Text& text)
+{
+    if (!text)
+        return "null";
+    std::string out = "\"";
+    for (unsigned char c : *text) {
+        char esc[8];
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c >= 0x7F) {
+                std::snprintf(esc, sizeof esc, "\\u%04X", c);
+                out += esc;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+int Usage()
+{
+    std::fputs("usage: launch-preview [TAIL]\n"
+               "       launch-preview --command-line LINE\n",
+               stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+#ifdef _WIN32
+    LeadBytePredicate isLeadByte = AnsiLeadByte;
+#else
+    LeadBytePredicate isLeadByte = NoLeadBytes;
+#endif
+    std::string tail;
+    if (argc >= 2 && std::strcmp(argv[1], "--command-line") == 0) {
+        if (argc != 3)
+            return Usage();
+        tail = CommandLineTail(argv[2], isLeadByte);
+    } else if (argc == 2) {
+        tail = argv[1];
+    } else if (argc > 2) {
+        return Usage();
+    }
+
+    std::optional<LaunchRequest> request = DecideLaunch(tail);
+    if (!request) {
+        std::puts("null");
+        return 0;
+    }
+    std::printf("{\"verb\":\"open\",\"program\":%s,\"parameters\":%s,\"directory\":%s,\"show\":5}\n",
+                JsonString(request->program).c_str(), JsonString(request->parameters).c_str(),
+                JsonString(request->directory).c_str());
+    return 0;
+}
