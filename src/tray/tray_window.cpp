@@ -1,0 +1,103 @@
+#include "tray.h"
+
+#include "launch_shell.h"
+#include "program_folder.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+HMENU g_trayMenu;
+Text g_programFolder;
+POINT g_cursor;
+UINT g_taskbarCreated;
+
+// The record's first version: every shell since Windows 95 takes it, and its
+// 64-byte tip field is all the tip needs.
+static NOTIFYICONDATAA TrayIconRecord(HWND window)
+{
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_UID;
+    return data;
+}
+
+static void AddTrayIcon(HWND window)
+{
+    NOTIFYICONDATAA data = TrayIconRecord(window);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAYNOTIFY;
+    data.hIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_STARTER), IMAGE_ICON, 16, 16, 0));
+    char tip[8192] = "";
+    LoadStringA(g_instance, IDS_TIP, tip, sizeof tip);
+    lstrcpynA(data.szTip, tip, sizeof data.szTip); // at most 63 characters and the terminator
+    Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+static void ShowTrayMenu(HWND window)
+{
+    GetCursorPos(&g_cursor);
+    if (!g_trayMenu)
+        return;
+    // A popup whose owner is not in the foreground stays open when the user
+    // clicks elsewhere; the WM_NULL afterwards lets the next popup close on
+    // such a click too.
+    SetForegroundWindow(window);
+    TrackPopupMenu(g_trayMenu, TPM_VCENTERALIGN, g_cursor.x, g_cursor.y, 0, window, nullptr);
+    PostMessageA(window, WM_NULL, 0, 0);
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Registered, so not a constant: the taskbar broadcasts it when it
+    // starts again and has forgotten every icon.
+    if (message == g_taskbarCreated && g_taskbarCreated != 0) {
+        AddTrayIcon(window);
+        return 0;
+    }
+    switch (message) {
+    case WM_CREATE:
+        g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+        g_trayMenu = GetSubMenu(LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
+        AddTrayIcon(window);
+        g_programFolder = ProgramFolder();
+        return 0;
+    case WM_DESTROY: {
+        NOTIFYICONDATAA data = TrayIconRecord(window);
+        Shell_NotifyIconA(NIM_DELETE, &data);
+        PostQuitMessage(0);
+        return 0;
+    }
+    case WM_COMMAND:
+        RunTrayCommand(window, LOWORD(wParam));
+        return 0;
+    case WM_TRAYNOTIFY:
+        // The mouse message as a whole: shells that pack more into it mean
+        // something else, and releases, moves and double clicks do nothing.
+        if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN)
+            ShowTrayMenu(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+Text ProgramFolder()
+{
+    // The path may be longer than MAX_PATH; a buffer that was too small comes
+    // back full, so it grows until the path fits.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD got = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (got == 0)
+            return std::nullopt;
+        if (got < path.size()) {
+            path.resize(got);
+            return SplitProgramFolder(path, AnsiLeadByte);
+        }
+        if (path.size() > 256 * 1024) // beyond any path Windows can hold
+            return std::nullopt;
+        path.resize(path.size() * 2);
+    }
+}
