@@ -35,6 +35,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Carries out a tray menu command.
 void RunTrayCommand(HWND window, UINT command);
 
-// The folder of the running executable, ending in a separator, with its
-// drive designation; absent if the own path cannot be had.
+// The folder of the starter's executable (the module g_instance names),
+// ending in a separator, with its drive designation; absent if the path
+// cannot be had.
 Text ProgramFolder();

@@ -89,7 +89,7 @@ Text ProgramFolder()
     // back full, so it grows until the path fits.
     std::string path(MAX_PATH, '\0');
     for (;;) {
-        DWORD got = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        DWORD got = GetModuleFileNameA(g_instance, &path[0], static_cast<DWORD>(path.size()));
         if (got == 0)
             return std::nullopt;
         if (got < path.size()) {

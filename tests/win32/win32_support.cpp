@@ -1,5 +1,7 @@
 #include "win32_support.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <fstream>
 #include <cstdio>
@@ -87,3 +89,15 @@ std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWOR
     }, timeoutMs);
     return records;
 }
+
+static bool TrayIconCall(DWORD call, HWND window, UINT id)
+{
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = id;
+    return Shell_NotifyIconA(call, &data) != FALSE;
+}
+
+bool TrayIconPresent(HWND window, UINT id) { return TrayIconCall(NIM_MODIFY, window, id); }
+bool DeleteTrayIcon(HWND window, UINT id) { return TrayIconCall(NIM_DELETE, window, id); }

@@ -1,5 +1,6 @@
 // Helpers for the tests that run against real Win32 under Wine: polling with
-// a bound, the recording program's records, and paths beside the test.
+// a bound, the recording program's records, paths beside the test, and a
+// look at the tray.
 #pragma once
 
 #include <windows.h>
@@ -26,3 +27,9 @@ using Record = std::map<std::string, std::string>;
 std::vector<Record> ReadRecords(const std::string& folder);
 // Waits until the folder holds at least `count` records and returns them.
 std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWORD timeoutMs = 20000);
+
+// Whether the tray holds the icon of that window and identifier: changing
+// nothing about an icon succeeds only while it is there, from any process.
+bool TrayIconPresent(HWND window, UINT id);
+// Takes the icon away, as a taskbar that restarts forgets it.
+bool DeleteTrayIcon(HWND window, UINT id);

@@ -1,0 +1,281 @@
+// The real starter.exe, started with exact command lines by CreateProcessA,
+// and its start-up called in-process. Launches are seen through the
+// recording program, which the run files name.
+#include "launch.h"
+#include "launch_shell.h"
+#include "tray.h"
+#include "win32_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// A kit folder with a blank in its name holding a copy of starter.exe and a
+// run file that opens the recording program with -x in a work folder.
+struct Kit {
+    std::string folder, starter, run, doc, work;
+};
+
+Kit MakeKit()
+{
+    Kit kit;
+    std::string root = MakeTempFolder("starter");
+    kit.folder = root + "\\my kit";
+    kit.work = root + "\\work folder";
+    CreateDirectoryA(kit.folder.c_str(), nullptr);
+    CreateDirectoryA(kit.work.c_str(), nullptr);
+    kit.starter = kit.folder + "\\starter.exe";
+    CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit.starter.c_str(), FALSE);
+    kit.run = kit.folder + "\\tavelkin.run";
+    WriteBytes(kit.run, kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n-x\r\n");
+    kit.doc = root + "\\my documents\\my order.xhtml";
+    return kit;
+}
+
+// A fresh folder for the records of what comes next.
+std::string NewRecordFolder()
+{
+    std::string records = MakeTempFolder("records");
+    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
+    return records;
+}
+
+std::string Expand(std::string text, const Kit& kit)
+{
+    for (auto [key, value] : {std::make_pair("{EXE}", kit.starter), std::make_pair("{RUN}", kit.run),
+                              std::make_pair("{DOC}", kit.doc)})
+        for (size_t at; (at = text.find(key)) != std::string::npos;)
+            text.replace(at, std::string(key).size(), value);
+    return text;
+}
+
+HWND Resident() { return FindWindowA(STARTER_CLASS, nullptr); }
+
+DWORD ProcessOf(HWND window)
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
+}
+
+// Starts and quits real starters, and ends whatever is left of them.
+class Starter : public ::testing::Test {
+protected:
+    PROCESS_INFORMATION Start(const char* application, std::string commandLine, const char* folder = nullptr,
+                              DWORD flags = 0)
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        EXPECT_TRUE(CreateProcessA(application, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, folder,
+                                   &startup, &started))
+            << commandLine;
+        if (started.hProcess)
+            started_.push_back(started);
+        return started;
+    }
+
+    // The exit code once the process has ended, STILL_ACTIVE if it has not
+    // within the bound.
+    static DWORD ExitCode(const PROCESS_INFORMATION& process, DWORD timeoutMs = 30000)
+    {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+
+    // The quit path the menu's quit command will take.
+    static DWORD Quit(HWND window, const PROCESS_INFORMATION& process)
+    {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
+        return ExitCode(process);
+    }
+
+    static HWND WaitForResident(DWORD processId)
+    {
+        HWND window = nullptr;
+        WaitFor([&] { return (window = Resident()) && ProcessOf(window) == processId; });
+        return window;
+    }
+
+    // Later tests look for the class, so nothing of a starter may outlive a test.
+    void TearDown() override
+    {
+        for (int i = 0; i < 20 && Resident(); ++i) {
+            HWND window = Resident();
+            DeleteTrayIcon(window, TRAY_ICON_UID);
+            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
+            TerminateProcess(process, 99);
+            WaitForSingleObject(process, 20000);
+            CloseHandle(process);
+        }
+        for (PROCESS_INFORMATION& p : started_) {
+            TerminateProcess(p.hProcess, 99);
+            CloseHandle(p.hProcess);
+            CloseHandle(p.hThread);
+        }
+    }
+
+    std::vector<PROCESS_INFORMATION> started_;
+};
+
+struct LaterStart {
+    const char* name;
+    const char* application; // nullptr: from the command line
+    const char* commandLine;
+    bool inKitFolder; // started with the kit as its current folder
+    const char* parameters;
+};
+
+TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
+{
+    ASSERT_EQ(Resident(), nullptr) << "a starter is already running";
+    Kit kit = MakeKit();
+    std::string records = NewRecordFolder();
+    PROCESS_INFORMATION first = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit));
+    HWND window = WaitForResident(first.dwProcessId);
+    ASSERT_NE(window, nullptr);
+    std::vector<Record> got = WaitForRecords(records, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), Expand("-x \"{DOC}\"", kit));
+    EXPECT_EQ(got[0]["cwd"], kit.work);
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+
+    const LaterStart later[] = {
+        {"quoted paths with blanks", nullptr, "\"{EXE}\" \"{RUN}\" \"{DOC}\"", false, "-x \"{DOC}\""},
+        {"no arguments: the run file in the current folder", nullptr, "\"{EXE}\"", true, "-x"},
+        {"blanks and control characters after the name", nullptr, "\"{EXE}\" \t\x01 \"{RUN}\" doc", false,
+         "-x doc"},
+        // The C runtime's rule would take a quote in the name as opening a
+        // quoted stretch and cut the tail inside the run file's path.
+        {"the starter's own tail rule", "{EXE}", "x\"y \"{RUN}\" \"{DOC}\"", false, "-x \"{DOC}\""},
+    };
+    for (const LaterStart& c : later) {
+        SCOPED_TRACE(c.name);
+        records = NewRecordFolder();
+        std::string application = c.application ? Expand(c.application, kit) : "";
+        PROCESS_INFORMATION second = Start(c.application ? application.c_str() : nullptr,
+                                           Expand(c.commandLine, kit), c.inKitFolder ? kit.folder.c_str() : nullptr);
+        EXPECT_EQ(ExitCode(second), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
+        got = WaitForRecords(records, 1);
+        ASSERT_EQ(got.size(), 1u) << "a later starter launches before it ends";
+        EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), Expand(c.parameters, kit));
+        EXPECT_EQ(got[0]["cwd"], kit.work);
+        EXPECT_EQ(ExitCode(first, 0), STILL_ACTIVE);
+        EXPECT_EQ(Resident(), window);
+    }
+
+    EXPECT_EQ(Quit(window, first), 0u);
+    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_EQ(Resident(), nullptr);
+}
+
+TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
+{
+    Kit kit = MakeKit();
+    NewRecordFolder();
+    PROCESS_INFORMATION starter = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\"", kit));
+    HWND window = WaitForResident(starter.dwProcessId);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+
+    ASSERT_TRUE(DeleteTrayIcon(window, TRAY_ICON_UID));
+    ASSERT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+
+    EXPECT_EQ(Quit(window, starter), 0u);
+    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+}
+
+TEST_F(Starter, OfEightStartedAtOnceOneStays)
+{
+    Kit kit = MakeKit();
+    std::string records = NewRecordFolder();
+    std::vector<PROCESS_INFORMATION> starters;
+    for (int i = 0; i < 8; ++i)
+        starters.push_back(Start(nullptr, Expand("\"{EXE}\" \"{RUN}\"", kit), nullptr, CREATE_SUSPENDED));
+    for (PROCESS_INFORMATION& s : starters)
+        ResumeThread(s.hThread);
+
+    EXPECT_EQ(WaitForRecords(records, 8, 90000).size(), 8u);
+    auto ended = [&] {
+        int n = 0;
+        for (PROCESS_INFORMATION& s : starters)
+            n += WaitForSingleObject(s.hProcess, 0) == WAIT_OBJECT_0;
+        return n;
+    };
+    EXPECT_TRUE(WaitFor([&] { return ended() == 7; }, 90000)) << ended() << " ended";
+    HWND window = Resident();
+    for (PROCESS_INFORMATION& s : starters) {
+        if (s.dwProcessId == ProcessOf(window))
+            EXPECT_EQ(Quit(window, s), 0u);
+        else
+            EXPECT_EQ(ExitCode(s), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
+    }
+    EXPECT_EQ(Resident(), nullptr);
+}
+
+// Start-up called in-process, with this test program as the instance.
+class StarterMainInProcess : public Starter {
+protected:
+    void TearDown() override
+    {
+        UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
+        Starter::TearDown();
+    }
+};
+
+TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
+{
+    Kit kit = MakeKit();
+    std::string records = NewRecordFolder();
+    WNDCLASSEXA taken = {};
+    taken.cbSize = sizeof taken;
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = GetModuleHandleA(nullptr);
+    taken.lpszClassName = STARTER_CLASS;
+    ASSERT_TRUE(RegisterClassExA(&taken));
+
+    EXPECT_EQ(StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\" starter", kit).c_str()), 0);
+    // A launch of our own, to have something to wait for: had start-up
+    // launched, its record would be there too.
+    LaunchFromCommandLine(Expand("\"{RUN}\" control", kit).c_str());
+    std::vector<Record> got = WaitForRecords(records, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), "-x control");
+}
+
+LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    char name[64] = "";
+    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+        lstrcmpA(name, STARTER_CLASS) == 0)
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
+{
+    ASSERT_EQ(Resident(), nullptr) << "a starter is already running";
+    Kit kit = MakeKit();
+    std::string records = NewRecordFolder();
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    int exitCode = StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\"", kit).c_str());
+    UnhookWindowsHookEx(hook);
+
+    EXPECT_EQ(exitCode, EXIT_NO_TRAY_WINDOW);
+    EXPECT_EQ(WaitForRecords(records, 1).size(), 1u);
+    EXPECT_EQ(Resident(), nullptr);
+    // The mutex went with the start-up that ended.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
+    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    CloseHandle(mutex);
+}
+
+} // namespace

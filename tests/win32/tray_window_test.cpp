@@ -1,0 +1,147 @@
+// TrayWindowProc on a real window in this process, whose resources are the
+// starter's own. What the popup menu does is seen from the messages user32
+// sends its owner while it tracks; its position from the popup's window.
+#include "tray.h"
+#include "win32_support.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+
+namespace {
+
+struct Popup {
+    int shown = 0;
+    HMENU menu = nullptr;
+    bool ownerInForeground = false;
+    RECT rect = {};
+};
+Popup g_popup;
+
+// Watches the menu and closes it as soon as it waits for input.
+LRESULT CALLBACK Observer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITMENUPOPUP:
+        ++g_popup.shown;
+        g_popup.menu = reinterpret_cast<HMENU>(wParam);
+        g_popup.ownerInForeground = GetForegroundWindow() == window;
+        break;
+    case WM_ENTERIDLE:
+        if (wParam == MSGF_MENU) {
+            GetWindowRect(reinterpret_cast<HWND>(lParam), &g_popup.rect);
+            EndMenu();
+        }
+        break;
+    }
+    return CallWindowProcA(TrayWindowProc, window, message, wParam, lParam);
+}
+
+class TrayWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_instance = GetModuleHandleA(nullptr);
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = TrayWindowProc;
+        windowClass.hInstance = g_instance;
+        windowClass.lpszClassName = "TrayWindowUnderTest";
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "TrayWindowUnderTest", "", 0, CW_USEDEFAULT, CW_USEDEFAULT, 0,
+                                  0, nullptr, nullptr, g_instance, nullptr);
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(window_);
+        MSG msg;
+        PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        UnregisterClassA("TrayWindowUnderTest", g_instance);
+    }
+    HWND window_ = nullptr;
+};
+
+TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
+{
+    EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
+    ASSERT_NE(g_trayMenu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(g_trayMenu), 9);
+    EXPECT_EQ(g_programFolder, OwnFolder());
+
+    SendMessageA(window_, WM_DESTROY, 0, 0); // the quit command's way
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
+    MSG msg = {};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+struct NotifyCase {
+    const char* name;
+    LPARAM mouse;
+    bool popsUp;
+};
+
+TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
+{
+    const NotifyCase cases[] = {
+        {"left press", WM_LBUTTONDOWN, true},
+        {"right press", WM_RBUTTONDOWN, true},
+        {"left release", WM_LBUTTONUP, false},
+        {"right release", WM_RBUTTONUP, false},
+        {"left double click", WM_LBUTTONDBLCLK, false},
+        {"right double click", WM_RBUTTONDBLCLK, false},
+        {"move", WM_MOUSEMOVE, false},
+        {"context menu", WM_CONTEXTMENU, false},
+        {"press with more in the high word", MAKELPARAM(WM_LBUTTONDOWN, TRAY_ICON_UID), false},
+    };
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Observer));
+    for (const NotifyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Room around the cursor, so that the menu is not pushed back onto the screen.
+        SetCursorPos(500, 400);
+        g_popup = Popup();
+        SendMessageA(window_, WM_TRAYNOTIFY, TRAY_ICON_UID, c.mouse);
+        MSG msg;
+        bool nullPosted = PeekMessageA(&msg, window_, WM_NULL, WM_NULL, PM_REMOVE);
+        EXPECT_EQ(g_popup.shown, c.popsUp ? 1 : 0);
+        EXPECT_EQ(nullPosted, c.popsUp);
+        if (!c.popsUp)
+            continue;
+        EXPECT_EQ(g_popup.menu, g_trayMenu);
+        EXPECT_TRUE(g_popup.ownerInForeground);
+        EXPECT_EQ(g_cursor.x, 500);
+        EXPECT_EQ(g_cursor.y, 400);
+        EXPECT_EQ(g_popup.rect.left, 500); // left-aligned at the cursor...
+        EXPECT_NEAR((g_popup.rect.top + g_popup.rect.bottom) / 2, 400, 1); // ...and centred on its height
+    }
+}
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+TEST(ProgramFolderOfTheExecutable, HoldsTheWholePathWhateverItsLength)
+{
+    g_instance = GetModuleHandleA(nullptr);
+    EXPECT_EQ(ProgramFolder(), OwnFolder());
+
+    // A copy of the starter deep enough that its path does not fit MAX_PATH.
+    // Only the wide functions reach there, and no program can be started
+    // from there, but one can be loaded.
+    std::string deep = MakeTempFolder("deep");
+    for (int i = 0; i < 12; ++i) {
+        deep += "\\folder-number-" + std::to_string(i) + "-of-twelve";
+        ASSERT_TRUE(CreateDirectoryW(Wide("\\\\?\\" + deep).c_str(), nullptr)) << deep.size();
+    }
+    ASSERT_GT(deep.size(), 300u);
+    std::wstring copy = Wide("\\\\?\\" + deep + "\\starter.exe");
+    ASSERT_TRUE(CopyFileW(Wide(OwnFolder() + "..\\starter.exe").c_str(), copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(module, nullptr);
+    g_instance = module;
+    Text folder = ProgramFolder();
+    g_instance = GetModuleHandleA(nullptr);
+    FreeLibrary(module);
+    EXPECT_EQ(folder, deep + "\\");
+}
+
+} // namespace
