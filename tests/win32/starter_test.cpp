@@ -102,8 +102,9 @@ protected:
         return window;
     }
 
-    // Later tests look for the class, so nothing of a starter may outlive a test.
-    void TearDown() override
+    // Later tests look for the class, so nothing of a starter may outlive a
+    // test, nor be there before one.
+    static void EndEveryStarter()
     {
         for (int i = 0; i < 20 && Resident(); ++i) {
             HWND window = Resident();
@@ -113,6 +114,11 @@ protected:
             WaitForSingleObject(process, 20000);
             CloseHandle(process);
         }
+    }
+    void SetUp() override { EndEveryStarter(); }
+    void TearDown() override
+    {
+        EndEveryStarter();
         for (PROCESS_INFORMATION& p : started_) {
             TerminateProcess(p.hProcess, 99);
             CloseHandle(p.hProcess);
@@ -133,7 +139,6 @@ struct LaterStart {
 
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 {
-    ASSERT_EQ(Resident(), nullptr) << "a starter is already running";
     Kit kit = MakeKit();
     std::string records = NewRecordFolder();
     PROCESS_INFORMATION first = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit));
@@ -230,6 +235,15 @@ protected:
     }
 };
 
+LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    char name[64] = "";
+    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+        lstrcmpA(name, STARTER_CLASS) == 0)
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
 {
     Kit kit = MakeKit();
@@ -240,8 +254,12 @@ TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
     taken.hInstance = GetModuleHandleA(nullptr);
     taken.lpszClassName = STARTER_CLASS;
     ASSERT_TRUE(RegisterClassExA(&taken));
+    // Should start-up go on regardless, it ends for want of a window rather
+    // than running its message loop here for ever.
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
 
     EXPECT_EQ(StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\" starter", kit).c_str()), 0);
+    UnhookWindowsHookEx(hook);
     // A launch of our own, to have something to wait for: had start-up
     // launched, its record would be there too.
     LaunchFromCommandLine(Expand("\"{RUN}\" control", kit).c_str());
@@ -250,23 +268,18 @@ TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
     EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), "-x control");
 }
 
-LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
-{
-    char name[64] = "";
-    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
-        lstrcmpA(name, STARTER_CLASS) == 0)
-        return 1;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
+void CALLBACK QuitWith99(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
 
 TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
 {
-    ASSERT_EQ(Resident(), nullptr) << "a starter is already running";
     Kit kit = MakeKit();
     std::string records = NewRecordFolder();
     HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
+    // Should start-up run its message loop without a window, this ends it.
+    UINT_PTR guard = SetTimer(nullptr, 0, 20000, QuitWith99);
     int exitCode = StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\"", kit).c_str());
+    KillTimer(nullptr, guard);
     UnhookWindowsHookEx(hook);
 
     EXPECT_EQ(exitCode, EXIT_NO_TRAY_WINDOW);
