@@ -15,6 +15,8 @@ UINT g_taskbarCreated;
 
 // The record's first version: every shell since Windows 95 takes it, and its
 // 64-byte tip field is all the tip needs.
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the tray icon record's first version");
+
 static NOTIFYICONDATAA TrayIconRecord(HWND window)
 {
     NOTIFYICONDATAA data = {};

@@ -149,6 +149,13 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), Expand("-x \"{DOC}\"", kit));
     EXPECT_EQ(got[0]["cwd"], kit.work);
     EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+    // What other programs look for: the hidden tool window and the mutex.
+    EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter");
+    EXPECT_NE(mutex, nullptr);
+    CloseHandle(mutex);
 
     const LaterStart later[] = {
         {"quoted paths with blanks", nullptr, "\"{EXE}\" \"{RUN}\" \"{DOC}\"", false, "-x \"{DOC}\""},
@@ -177,6 +184,7 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     EXPECT_EQ(Quit(window, first), 0u);
     EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
     EXPECT_EQ(Resident(), nullptr);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"), nullptr);
 }
 
 TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
@@ -285,6 +293,26 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
     EXPECT_EQ(exitCode, EXIT_NO_TRAY_WINDOW);
     EXPECT_EQ(WaitForRecords(records, 1).size(), 1u);
     EXPECT_EQ(Resident(), nullptr);
+
+    // The class start-up registered is still there to be looked at.
+    WNDCLASSEXA registered = {};
+    registered.cbSize = sizeof registered;
+    ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), STARTER_CLASS, &registered));
+    EXPECT_EQ(registered.style, 0u);
+    EXPECT_EQ(registered.lpfnWndProc, TrayWindowProc);
+    EXPECT_EQ(registered.cbClsExtra + registered.cbWndExtra, 0);
+    EXPECT_EQ(registered.hCursor, nullptr);
+    EXPECT_EQ(registered.hbrBackground, GetStockObject(LTGRAY_BRUSH));
+    EXPECT_EQ(registered.lpszMenuName, nullptr);
+    for (auto [icon, size] : {std::make_pair(registered.hIcon, 32L), std::make_pair(registered.hIconSm, 16L)}) {
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+        BITMAP mask = {};
+        GetObjectA(info.hbmMask, sizeof mask, &mask);
+        EXPECT_EQ(mask.bmWidth, size);
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+    }
     // The mutex went with the start-up that ended.
     HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
     EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
