@@ -1,6 +1,9 @@
 // The about box on the program's own dialog template and picture, against
 // real user32 under Wine. The box runs modally on a thread of its own, as it
 // does under the tray menu; the test thread watches it and clicks.
+// Case names go into the failure messages, not into SCOPED_TRACE: its first
+// use starts a GoogleTest thread, and under Wine on qemu such a thread,
+// started next to the box's threads, has brought the whole program down.
 #include "about_box.h"
 #include "centre.h"
 #include "resource.h"
