@@ -159,6 +159,38 @@ TEST(Hostile, BigAndManyLines)
     EXPECT_EQ(Snapshot(dir.path()), before);
 }
 
+TEST(Hostile, HugeSparseFile)
+{
+    // Larger than a 32-bit process can address, and sparse where the file
+    // system allows it, so that it takes no disk: a first line longer than
+    // the reader's buffer, a short second line, then nothing but NUL bytes.
+    TempFolder dir;
+    const std::string first(100000, 'd');
+    const std::string path = dir.Write("huge.run", first + "\np\n");
+    {
+        // One byte written far beyond the end; what lies between reads as
+        // NUL bytes. (MinGW's resize_file is no help: under Wine it fails
+        // and damages the heap.)
+        std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp((std::streamoff{5} << 30) - 1);
+        out.put('\0');
+        if (!out.flush())
+            GTEST_SKIP() << "cannot make a 5 GiB file here";
+    }
+    const auto before = Snapshot(dir.path());
+
+    ExpectLine(ReadRunFileLine(path, 0), first, 0);
+    ExpectLine(ReadRunFileLine(path, 1), "p", 1);
+    ExpectLine(ReadRunFileLine(path, 2), "", 2);
+    std::optional<LaunchRequest> request = DecideLaunch(path + " doc");
+    ASSERT_TRUE(request);
+    ExpectLine(request->directory, first, 0);
+    EXPECT_EQ(request->program, "p");
+    EXPECT_EQ(request->parameters, "doc");
+
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
 // What is no readable regular file gives no values at all, and a document on
 // the command line goes nowhere.
 void ExpectNothingFrom(const std::string& path)
