@@ -74,6 +74,9 @@ inline std::string ReadWholeFile(const std::string& path)
     std::string bytes;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     Check(fd >= 0, "scratch file can be read back");
+    struct stat st;
+    if (fstat(fd, &st) == 0)
+        bytes.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
         bytes.append(buf, static_cast<size_t>(n));
@@ -115,10 +118,12 @@ struct ReferenceRunFile {
     size_t lineCount;
 
     explicit ReferenceRunFile(const std::string& bytes)
-        : text(bytes.substr(0, bytes.find('\x1A'))), zeroBytes(bytes.empty()),
-          lineCount(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) +
-                    (!text.empty() && text.back() != '\n' ? 1 : 0))
+        : text(bytes.substr(0, bytes.find('\x1A'))), zeroBytes(bytes.empty()), lineCount(0)
     {
+        for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', lf + 1))
+            ++lineCount;
+        if (!text.empty() && text.back() != '\n')
+            ++lineCount;
     }
 
     size_t LineCount() const { return lineCount; }
@@ -133,9 +138,12 @@ struct ReferenceRunFile {
         for (unsigned long i = 0; i < n; ++i)
             start = text.find('\n', start) + 1;
         const size_t lf = text.find('\n', start);
-        std::string line = text.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
-        if (lf != std::string::npos && !line.empty() && line.back() == '\r')
-            line.pop_back();
-        return line.substr(0, line.find('\0'));
+        size_t end = lf == std::string::npos ? text.size() : lf;
+        if (lf != std::string::npos && end > start && text[end - 1] == '\r')
+            --end;
+        const size_t nul = text.find('\0', start);
+        if (nul < end)
+            end = nul;
+        return text.substr(start, end - start);
     }
 };

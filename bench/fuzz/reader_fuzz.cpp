@@ -1,12 +1,15 @@
 // The run-file reader over fuzzer-made file contents, compared line by line
 // with the plain model of the text rules, and the file must be unchanged.
 //
-// Input: one mode byte, then the file's bytes. A mode byte of 0x80 or more
-// puts a filler of 65,520 to 65,551 bytes in front, so that what the fuzzer
-// makes lands on the reader's 64 KiB buffer edge; bits 5 and 6 pick the
-// filler's pattern.
+// Input: one mode byte, then the file's bytes. Bit 7 of the mode puts a
+// filler of 65,528 to 65,543 bytes (bits 0-3) in front, so that what the
+// fuzzer makes lands on the reader's 64 KiB buffer edge; bits 5 and 6 pick
+// the filler's pattern. Bit 4 adds 1,152 KiB of 'x' at the end: a line that
+// long is measured before it is read, rather than given room for the rest of
+// the file.
 #include "fuzz_support.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -18,7 +21,7 @@ std::string Filler(unsigned mode)
 {
     static const char* const patterns[] = {"x", "\n", "\r\n", "ab\r"};
     const char* pattern = patterns[(mode >> 5) & 3];
-    const size_t length = 65536 - 16 + (mode & 0x1F);
+    const size_t length = 65536 - 8 + (mode & 0x0F);
     std::string filler;
     while (filler.size() < length)
         filler += pattern;
@@ -37,9 +40,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const unsigned mode = size > 0 ? data[0] : 0;
-    std::string bytes = size > 0 ? std::string(reinterpret_cast<const char*>(data) + 1, size - 1) : std::string();
-    if (mode >= 0x80)
-        bytes = Filler(mode) + bytes;
+    std::string bytes = mode & 0x80 ? Filler(mode) : std::string();
+    if (size > 0)
+        bytes.append(reinterpret_cast<const char*>(data) + 1, size - 1);
+    if (mode & 0x10)
+        bytes.append(1152 * 1024, 'x');
     WriteFile(g_path, bytes);
 
     const ReferenceRunFile model(bytes);
@@ -47,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // of thousands of lines; reading every one would slow the fuzzing down).
     const unsigned long count = static_cast<unsigned long>(model.LineCount());
     std::vector<unsigned long> lines;
-    for (unsigned long n = 0; n < 8; ++n)
+    for (unsigned long n = 0; n < 8 && n <= count + 1; ++n)
         lines.push_back(n);
-    for (unsigned long n = count > 2 ? count - 2 : 0; n <= count + 1; ++n)
+    for (unsigned long n = std::max(count > 2 ? count - 2 : 0, 8ul); n <= count + 1; ++n)
         lines.push_back(n);
     for (unsigned long n : lines) {
         const Text got = ReadRunFileLine(g_path, n);
