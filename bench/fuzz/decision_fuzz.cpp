@@ -1,0 +1,154 @@
+// The whole launch decision over a fuzzer-made command-line tail and run
+// file, checked against the run file's text rules and the command-line rules;
+// the scratch folder must look exactly the same afterwards.
+//
+// Input: one mode byte (bit 0: no tail at all; bit 1: no run file), then the
+// tail up to the first NUL, then the run file's bytes. In the tail, '@' stands
+// for the run file's full path and '%' for the same file under a name with a
+// blank; '/' becomes '_' so that the fuzzer can name nothing outside the
+// scratch folder (no devices of the machine get opened).
+#include "fuzz_support.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+std::string g_folder;
+
+// How the C runtime splits a command line into arguments: blanks and tabs
+// separate outside quotes, 2n backslashes before a quote give n and the quote
+// toggles quoting, 2n+1 give n and a literal quote, other backslashes are
+// literal.
+std::vector<std::string> ParseArguments(const std::string& line)
+{
+    std::vector<std::string> args;
+    size_t i = 0;
+    const size_t n = line.size();
+    for (;;) {
+        while (i < n && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        if (i == n)
+            return args;
+        std::string arg;
+        bool quoted = false;
+        while (i < n && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+            if (line[i] == '\\') {
+                size_t k = 0;
+                while (i < n && line[i] == '\\')
+                    ++k, ++i;
+                if (i < n && line[i] == '"') {
+                    arg.append(k / 2, '\\');
+                    if (k % 2) {
+                        arg += '"';
+                        ++i;
+                    }
+                } else {
+                    arg.append(k, '\\');
+                }
+            } else if (line[i] == '"') {
+                quoted = !quoted;
+                ++i;
+            } else {
+                arg += line[i++];
+            }
+        }
+        args.push_back(arg);
+    }
+}
+
+bool StartsWith(const std::string& text, const std::string& part) { return text.compare(0, part.size(), part) == 0 && text.size() >= part.size(); }
+bool EndsWith(const std::string& text, const std::string& part)
+{
+    return text.size() >= part.size() && text.compare(text.size() - part.size(), part.size(), part) == 0;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    g_folder = ScratchFolder();
+    Check(chdir(g_folder.c_str()) == 0, "the scratch folder becomes the current folder");
+    Check(mkdir((g_folder + "/folder.run").c_str(), 0700) == 0, "a folder to name");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const unsigned mode = size > 0 ? data[0] : 0;
+    const std::string rest = size > 0 ? std::string(reinterpret_cast<const char*>(data) + 1, size - 1) : std::string();
+    const size_t nul = rest.find('\0');
+    const std::string rawTail = rest.substr(0, nul);
+    const std::string bytes = nul == std::string::npos ? std::string() : rest.substr(nul + 1);
+    const bool haveFile = !(mode & 2);
+
+    const std::string kit = g_folder + "/kit.run";
+    const std::string spaced = g_folder + "/my kit.run";
+    std::string tailText;
+    for (char c : rawTail) {
+        if (c == '@')
+            tailText += kit;
+        else if (c == '%')
+            tailText += spaced;
+        else
+            tailText += c == '/' ? '_' : c;
+    }
+    const Text tail = (mode & 1) ? Text() : Text(tailText);
+
+    for (const char* name : {"kit.run", "my kit.run", DEFAULT_RUN_FILE}) {
+        if (haveFile)
+            WriteFile(g_folder + "/" + name, bytes);
+        else
+            unlink((g_folder + "/" + name).c_str());
+    }
+    const std::vector<std::string> before = Listing(g_folder);
+
+    const std::optional<LaunchRequest> request = DecideLaunch(tail);
+
+    Check(Listing(g_folder) == before, "the scratch folder is left as it was");
+
+    const bool haveTail = tail && !tail->empty();
+    const Text runFile = haveTail ? FirstToken(*tail) : Text(DEFAULT_RUN_FILE);
+    Check(request.has_value() == runFile.has_value(), "no request only for an unclosed quote");
+    if (!request)
+        return 0;
+
+    // Without '/' in the tail, only these names reach the file; all else
+    // names nothing, a folder or the folder's parent, and reads as absent.
+    const bool names = *runFile == kit || *runFile == spaced || *runFile == "kit.run" ||
+                       *runFile == "my kit.run" || *runFile == DEFAULT_RUN_FILE;
+    const ReferenceRunFile model(bytes);
+    const Text line0 = names && haveFile ? model.Line(0) : Text();
+    const Text line1 = names && haveFile ? model.Line(1) : Text();
+    const Text line2 = names && haveFile ? model.Line(2) : Text();
+    Check(request->directory == line0, "the folder is line 0");
+    Check(request->program == line1, "the program is line 1");
+
+    const Text& parameters = request->parameters;
+    if (!haveTail) {
+        Check(parameters == line2, "without a tail the parameters are line 2 as it is");
+        return 0;
+    }
+    Check(parameters.has_value(), "with a tail there are always parameters");
+    const bool line2Used = line2 && !line2->empty();
+    Check(!StartsWith(*parameters, " ") || (line2Used && StartsWith(*line2, " ")),
+          "parameters start with a blank only when line 2 does");
+
+    const Text document = request->program ? SecondToken(*tail) : Text();
+    if (!document || document->empty()) {
+        Check(*parameters == (line2Used ? *line2 : std::string()), "no document: line 2 alone");
+        return 0;
+    }
+    const std::string added = line2Used ? *line2 + " " : std::string();
+    Check(StartsWith(*parameters, added), "line 2 and one blank come first");
+    const std::string quoted = parameters->substr(added.size());
+    if (document->find_first_of(" \t") != std::string::npos) {
+        Check(quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"', "a document with a blank is quoted");
+        const std::vector<std::string> args = ParseArguments(quoted);
+        Check(args.size() == 1 && args[0] == *document, "the quoted document reads back as itself");
+    } else {
+        Check(quoted == *document, "a document without blanks goes as it is");
+    }
+    Check(EndsWith(*parameters, quoted), "the document comes last");
+    return 0;
+}

@@ -1,0 +1,232 @@
+// One ReadRunFileLine call against one plain read of the same file into
+// memory, on files of 100 B, 1 MiB and 64 MiB that hold one long line or many
+// short ones.
+//
+//   run_file_bench --make-files DIR        writes the files
+//   run_file_bench --files DIR [benchmark options]
+//   run_file_bench --peak FILE LINE|plain [WARMUP]
+//       one call in this fresh process, after the same call on the file
+//       WARMUP if given; prints value bytes (-1: absent), peak heap bytes,
+//       resident-memory growth in KiB, the call's time in ns and its minor
+//       page faults
+#include "launch.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Every C++ allocation is counted, so that --peak can tell the most heap the
+// call held at once. Each block carries its size in front. (Not inlined: GCC
+// would otherwise pair these with its built-in idea of new and delete, and
+// warn.)
+namespace {
+size_t g_heapNow = 0;
+size_t g_heapPeak = 0;
+constexpr size_t kHeader = alignof(std::max_align_t);
+} // namespace
+
+__attribute__((noinline)) void* operator new(size_t size)
+{
+    char* block = static_cast<char*>(std::malloc(size + kHeader));
+    if (!block)
+        std::abort();
+    std::memcpy(block, &size, sizeof size);
+    g_heapNow += size;
+    if (g_heapNow > g_heapPeak)
+        g_heapPeak = g_heapNow;
+    return block + kHeader;
+}
+
+__attribute__((noinline)) void operator delete(void* p) noexcept
+{
+    if (!p)
+        return;
+    char* block = static_cast<char*>(p) - kHeader;
+    size_t size;
+    std::memcpy(&size, block, sizeof size);
+    g_heapNow -= size;
+    std::free(block);
+}
+
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
+
+namespace {
+
+struct FileCase {
+    const char* name;
+    size_t size;
+    bool longLine;
+};
+
+const FileCase kFiles[] = {
+    {"100B-long", 100, true},         {"100B-short", 100, false},
+    {"1MiB-long", 1 << 20, true},     {"1MiB-short", 1 << 20, false},
+    {"64MiB-long", 64u << 20, true},  {"64MiB-short", 64u << 20, false},
+};
+
+// One line of the file's size less its LF, or lines of 16 bytes that end in
+// CR LF, like "param 000123 x\r\n".
+std::string FileBytes(const FileCase& c)
+{
+    if (c.longLine)
+        return std::string(c.size - 1, 'x') + "\n";
+    std::string bytes;
+    bytes.reserve(c.size);
+    char line[32];
+    for (unsigned i = 0; bytes.size() < c.size; ++i) {
+        std::snprintf(line, sizeof line, "param %06u x\r\n", i % 1000000);
+        bytes += line;
+    }
+    bytes.resize(c.size);
+    return bytes;
+}
+
+// The comparison: open the file, read all of it into one buffer, close.
+size_t PlainRead(const std::string& path)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    struct stat st;
+    fstat(fd, &st);
+    const size_t size = static_cast<size_t>(st.st_size);
+    std::unique_ptr<char[]> buf(new char[size]);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = read(fd, buf.get() + done, size - done);
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    benchmark::DoNotOptimize(buf.get());
+    benchmark::ClobberMemory();
+    return done;
+}
+
+// This process's resident memory (VmRSS) or its high-water mark (VmHWM), in
+// KiB. Not getrusage's ru_maxrss: that carries the parent's mark over
+// through exec, so a child of a big parent would show no growth at all.
+long StatusKiB(const char* field)
+{
+    long kib = -1;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        const size_t n = std::strlen(field);
+        while (std::fgets(line, sizeof line, status))
+            if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
+                kib = std::strtol(line + n + 1, nullptr, 10);
+                break;
+            }
+        std::fclose(status);
+    }
+    return kib;
+}
+
+// Brings the high-water mark down to what is resident now, so that its
+// growth across a call is the call's own peak.
+void ResetPeakRss()
+{
+    if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", clear);
+        std::fclose(clear);
+    }
+}
+
+long MinorFaults()
+{
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// The peak is the kernel's high-water mark of resident memory (which counts
+// the reader's buffer on the stack, and code touched for the first time)
+// and, exactly, the most C++ heap held at once.
+size_t Call(const Text& file, const std::string& what)
+{
+    if (what == "plain")
+        return PlainRead(*file);
+    Text value = ReadRunFileLine(file, std::strtoul(what.c_str(), nullptr, 10));
+    return value ? value->size() : static_cast<size_t>(-1);
+}
+
+// A warm-up call on another file first pages in the code, which would
+// otherwise count as resident memory the call took.
+int Peak(const std::string& path, const std::string& what, const char* warmUp)
+{
+    if (warmUp)
+        Call(std::string(warmUp), what);
+    const Text file = path; // made before measuring: the reader is handed one
+    StatusKiB("VmRSS"); // the first look pages in code of its own
+    ResetPeakRss();
+    const long rssBefore = StatusKiB("VmRSS");
+    const long faultsBefore = MinorFaults();
+    g_heapPeak = g_heapNow;
+    const size_t heapBefore = g_heapNow;
+    const auto start = std::chrono::steady_clock::now();
+    const long long valueBytes = static_cast<long long>(Call(file, what));
+    const auto took = std::chrono::steady_clock::now() - start;
+    const long faults = MinorFaults() - faultsBefore;
+    std::printf("%lld %zu %ld %lld %ld\n", valueBytes, g_heapPeak - heapBefore, StatusKiB("VmHWM") - rssBefore,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(took).count()), faults);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--make-files") == 0) {
+        for (const FileCase& c : kFiles) {
+            std::string bytes = FileBytes(c);
+            std::FILE* f = std::fopen((std::string(argv[2]) + "/" + c.name + ".run").c_str(), "wb");
+            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+                return 1;
+        }
+        return 0;
+    }
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--peak") == 0)
+        return Peak(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+    if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
+        std::fputs("usage: run_file_bench --make-files DIR | --files DIR [benchmark options] | --peak FILE LINE|plain [WARMUP]\n",
+                   stderr);
+        return 2;
+    }
+    const std::string dir = argv[2];
+    for (const FileCase& c : kFiles) {
+        const std::string path = dir + "/" + c.name + ".run";
+        benchmark::RegisterBenchmark((std::string("plain/") + c.name).c_str(), [path](benchmark::State& state) {
+            for (auto _ : state)
+                benchmark::DoNotOptimize(PlainRead(path));
+        })->UseRealTime()->Unit(benchmark::kMicrosecond);
+        for (unsigned long line = 0; line < 3; ++line) {
+            benchmark::RegisterBenchmark((std::string("line") + std::to_string(line) + "/" + c.name).c_str(),
+                                         [path, line](benchmark::State& state) {
+                                             for (auto _ : state) {
+                                                 Text value = ReadRunFileLine(path, line);
+                                                 benchmark::DoNotOptimize(value);
+                                             }
+                                         })
+                ->UseRealTime()
+                ->Unit(benchmark::kMicrosecond);
+        }
+    }
+    argv[2] = argv[0];
+    int rest = argc - 2;
+    benchmark::Initialize(&rest, argv + 2);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,386 @@
+// Whatever run file and command line the starter is given, it neither
+// crashes nor hangs, reads values by the run-file and command-line rules, and
+// leaves every file as it was.
+#include "launch.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+const Text None;
+
+constexpr size_t kBigLine = size_t{64} << 20;
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string Bytes(int from, int to)
+{
+    std::string bytes;
+    for (int b = from; b <= to; ++b)
+        bytes += static_cast<char>(b);
+    return bytes;
+}
+
+// Compares without printing a multi-megabyte value on failure.
+void ExpectValue(const Text& got, const Text& want, const std::string& what)
+{
+    EXPECT_EQ(got.has_value(), want.has_value()) << what;
+    if (got && want && *got != *want) {
+        ADD_FAILURE() << what << ": got " << got->size() << " bytes, want " << want->size()
+                      << (got->size() < 200 ? ": " + Show(got) : "");
+    }
+}
+
+void ExpectLine(const Text& got, const Text& want, unsigned long n) { ExpectValue(got, want, "line " + std::to_string(n)); }
+
+struct RunFileCase {
+    const char* name;
+    std::string bytes;
+    Text line0, line1, line2;
+};
+
+TEST(Hostile, RunFilesOfOddBytes)
+{
+    const std::string high = Bytes(0x80, 0xFF);
+    const RunFileCase cases[] = {
+        {"NUL bytes only", "\0\0\0"s, "", None, None},
+        {"a NUL in every line", "a\0b\nc\0\r\n\0\n"s, "a", "c", ""},
+        {"a NUL before a CR LF keeps what came before", "a\r\0\r\nb"s, "a\r", "b", None},
+        {"lone CRs only", "\r\r\r", "\r\r\r", None, None},
+        {"CRs before a CR LF", "\r\r\n\r\n", "\r", "", None},
+        {"CR at the end of the file", "a\nb\r", "a", "b\r", None},
+        {"LF CR is no line end pair", "a\n\rb\n", "a", "\rb", None},
+        {"Ctrl-Z first", "\x1A" "d\np\n", None, None, None},
+        {"Ctrl-Z after the lines", "d\np\nx\n\x1Agarbage\n", "d", "p", "x"},
+        {"Ctrl-Z inside line 1", "d\np\x1A\nx\n", "d", "p", None},
+        {"Ctrl-Z between CR and LF", "d\r\x1A\n", "d\r", None, None},
+        {"Ctrl-Z after a NUL", "d\0x\x1A\np\n"s, "d", None, None},
+        {"bytes 0x80..0xFF", high + "\n\xFF\xFE\r\n", high, "\xFF\xFE", None},
+        {"every byte in order", Bytes(0x00, 0xFF), "", Bytes(0x0B, 0x19), None},
+        {"every byte from 0x01", Bytes(0x01, 0xFF), Bytes(0x01, 0x09), Bytes(0x0B, 0x19), None},
+        {"UTF-16 text", "\xFF\xFE" "d\0\n\0p\0\n\0"s, "\xFF\xFE" "d", "", ""},
+        {"UTF-8 byte order mark is kept", "\xEF\xBB\xBF" "d\np\n", "\xEF\xBB\xBF" "d", "p", None},
+        {"an executable's first bytes", "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF\0\0\n\xB8\0"s, "MZ\x90", "\xB8", None},
+    };
+    TempFolder dir;
+    int i = 0;
+    std::vector<std::string> paths;
+    for (const RunFileCase& c : cases)
+        paths.push_back(dir.Write("case" + std::to_string(i++) + ".run", c.bytes));
+    const auto before = Snapshot(dir.path());
+    for (size_t k = 0; k < paths.size(); ++k) {
+        SCOPED_TRACE(cases[k].name);
+        ExpectLine(ReadRunFileLine(paths[k], 0), cases[k].line0, 0);
+        ExpectLine(ReadRunFileLine(paths[k], 1), cases[k].line1, 1);
+        ExpectLine(ReadRunFileLine(paths[k], 2), cases[k].line2, 2);
+    }
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+TEST(Hostile, BinaryGarbageGivesLinesOfItsOwnBytes)
+{
+    // A fixed pseudo-random MiB: whatever the values, each is a run of the
+    // file's bytes with no line end, NUL or Ctrl-Z in it.
+    std::string bytes(1 << 20, '\0');
+    uint32_t state = 12345;
+    for (char& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<char>(state >> 23);
+    }
+    TempFolder dir;
+    const std::string path = dir.Write("garbage.run", bytes);
+    const auto before = Snapshot(dir.path());
+    for (unsigned long n = 0; n < 4; ++n) {
+        Text value = ReadRunFileLine(path, n);
+        if (!value)
+            continue;
+        EXPECT_EQ(value->find_first_of("\n\0\x1A"s), std::string::npos) << "line " << n;
+        EXPECT_NE(bytes.find(*value), std::string::npos) << "line " << n;
+    }
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+TEST(Hostile, BigAndManyLines)
+{
+    TempFolder dir;
+    // Written and checked piecewise, so that the test holds the line only
+    // once, as the value read: under Wine on a machine that emulates 32-bit
+    // execution, a process gets little more than 100 MiB of heap.
+    const std::string bigPath = (dir.path() / "big.run").string();
+    {
+        std::ofstream out(bigPath, std::ios::binary);
+        const std::string mib(1 << 20, 'x');
+        for (size_t written = 0; written < kBigLine; written += mib.size())
+            out << mib;
+        out << "\r\nnext";
+    }
+    std::string many;
+    for (int i = 0; i < 100000; ++i)
+        many += "line " + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
+    const std::string manyPath = dir.Write("many.run", many);
+    const auto before = Snapshot(dir.path());
+
+    {
+        Text value = ReadRunFileLine(bigPath, 0);
+        ASSERT_TRUE(value);
+        EXPECT_EQ(value->size(), kBigLine);
+        EXPECT_EQ(value->find_first_not_of('x'), std::string::npos);
+    }
+    ExpectLine(ReadRunFileLine(bigPath, 1), "next", 1);
+    ExpectLine(ReadRunFileLine(bigPath, 2), None, 2);
+
+    std::optional<LaunchRequest> request = DecideLaunch(manyPath + " doc");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->directory, "line 0");
+    EXPECT_EQ(request->program, "line 1");
+    EXPECT_EQ(request->parameters, "line 2 doc");
+    ExpectLine(ReadRunFileLine(manyPath, 99999), "line 99999", 99999);
+    ExpectLine(ReadRunFileLine(manyPath, 100000), None, 100000);
+
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+TEST(Hostile, HugeSparseFile)
+{
+    // Larger than a 32-bit process can address, and sparse where the file
+    // system allows it, so that it takes no disk: a first line longer than
+    // the reader's buffer, a short second line, then nothing but NUL bytes.
+    TempFolder dir;
+    const std::string first(100000, 'd');
+    const std::string path = dir.Write("huge.run", first + "\np\n");
+    {
+        // One byte written far beyond the end; what lies between reads as
+        // NUL bytes. (MinGW's resize_file is no help: under Wine it fails
+        // and damages the heap.)
+        std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp((std::streamoff{5} << 30) - 1);
+        out.put('\0');
+        if (!out.flush())
+            GTEST_SKIP() << "cannot make a 5 GiB file here";
+    }
+    const auto before = Snapshot(dir.path());
+
+    ExpectLine(ReadRunFileLine(path, 0), first, 0);
+    ExpectLine(ReadRunFileLine(path, 1), "p", 1);
+    ExpectLine(ReadRunFileLine(path, 2), "", 2);
+    std::optional<LaunchRequest> request = DecideLaunch(path + " doc");
+    ASSERT_TRUE(request);
+    ExpectLine(request->directory, first, 0);
+    EXPECT_EQ(request->program, "p");
+    EXPECT_EQ(request->parameters, "doc");
+
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+// What is no readable regular file gives no values at all, and a document on
+// the command line goes nowhere.
+void ExpectNothingFrom(const std::string& path)
+{
+    for (unsigned long n = 0; n < 3; ++n)
+        EXPECT_EQ(ReadRunFileLine(path, n), None) << "line " << n;
+    std::optional<LaunchRequest> request = DecideLaunch("\"" + path + "\" doc");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->program, None);
+    EXPECT_EQ(request->directory, None);
+    EXPECT_EQ(request->parameters, "");
+}
+
+TEST(Hostile, WhatIsNoReadableFileGivesNothing)
+{
+    TempFolder dir;
+    fs::create_directory(dir.path() / "folder.run");
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((dir.path() / "pipe.run").string().c_str(), 0600), 0);
+#endif
+    const auto before = Snapshot(dir.path());
+    const char* names[] = {
+        "folder.run",
+        "missing.run",
+        "folder.run/inside.run",
+#ifndef _WIN32
+        "pipe.run",
+#endif
+    };
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        ExpectNothingFrom((dir.path() / name).string());
+    }
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+TEST(Hostile, UnreadableFileGivesNothing)
+{
+    TempFolder dir;
+    const std::string path = dir.Write("locked.run", "d\np\n-x\n");
+    const auto before = Snapshot(dir.path());
+#ifdef _WIN32
+    // Held open with no sharing, the file cannot be opened by anyone else.
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ExpectNothingFrom(path);
+    CloseHandle(held);
+    EXPECT_EQ(ReadRunFileLine(path, 1), "p") << "readable again once let go";
+#else
+    // Root reads files whatever their mode, so the reading is done in a child
+    // that has given up root; it first shows that it can read a file that
+    // allows it, so that a failed drop cannot pass for an unreadable file.
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    const std::string open = dir.Write("open.run", "d\np\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        if (ReadRunFileLine(open, 1) != Text("p"))
+            _exit(4);
+        for (unsigned long n = 0; n < 3; ++n)
+            if (ReadRunFileLine(path, n))
+                _exit(5);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not give up root, 4: cannot read a readable file, "
+                                         "5: read an unreadable one";
+    fs::remove(open);
+#endif
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+// A decision reads lines 0, 1 and 2 with three separate opens, so the file
+// may change in between; each read sees the file of its moment.
+struct Change {
+    enum Kind { Write, Folder, Remove } kind;
+    std::string bytes;
+    unsigned long line;
+    Text value;
+};
+
+TEST(Hostile, FileChangingBetweenReads)
+{
+    const std::string longer = std::string(200000, 'p') + "\n";
+    const std::vector<std::vector<Change>> sequences = {
+        {{Change::Write, "d1\np1\nx1\n", 0, "d1"}, {Change::Write, "d2\np2\n", 1, "p2"}, {Change::Write, "", 2, ""}},
+        {{Change::Write, "d1\np1\nx1\n", 0, "d1"}, {Change::Remove, "", 1, None}, {Change::Write, "d\np\nx", 2, "x"}},
+        {{Change::Write, "d\n", 0, "d"}, {Change::Write, "d\n" + longer + "x\n", 1, longer.substr(0, 200000)},
+         {Change::Write, "d\np\n\x1A" "x\n", 2, None}},
+        {{Change::Write, "d\np\nx\n", 0, "d"}, {Change::Folder, "", 1, None}, {Change::Write, "\0\n\0\n\0\n"s, 2, ""}},
+    };
+    int i = 0;
+    for (const std::vector<Change>& steps : sequences) {
+        SCOPED_TRACE("sequence " + std::to_string(i++));
+        TempFolder dir;
+        const fs::path path = dir.path() / "kit.run";
+        for (const Change& step : steps) {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+            if (step.kind == Change::Write)
+                dir.Write("kit.run", step.bytes);
+            else if (step.kind == Change::Folder)
+                fs::create_directory(path);
+            const auto before = Snapshot(dir.path());
+            ExpectLine(ReadRunFileLine(path.string(), step.line), step.value, step.line);
+            EXPECT_EQ(Snapshot(dir.path()), before);
+        }
+    }
+}
+
+struct TailCase {
+    const char* name;
+    std::string tail; // {RUN}: the run file's path, which has no blank
+    bool request;
+    Text program, parameters, directory;
+};
+
+TEST(Hostile, Tails)
+{
+    const std::string mib(1 << 20, 'm');
+    std::string manyTokens = "{RUN}";
+    for (int i = 0; i < 100000; ++i)
+        manyTokens += " t" + std::to_string(i);
+    const TailCase cases[] = {
+        {"a quote alone", "\"", false, None, None, None},
+        {"unclosed quote after a blank", "\" {RUN} doc", false, None, None, None},
+        {"unclosed quoted document", "{RUN} \"my doc", true, "p", "-x", "d"},
+        {"two quotes: an empty run-file name", "\"\"", true, None, "", None},
+        {"three quotes", "\"\"\"", true, None, "", None},
+        {"four quotes", "\"\"\"\"", true, None, "", None},
+        {"empty quoted name and document", "\"\" \"\"", true, None, "", None},
+        {"quoted run file, empty quoted document", "\"{RUN}\" \"\"", true, "p", "-x", "d"},
+        {"quoted run file, quote-only document", "\"{RUN}\" \"", true, "p", "-x", "d"},
+        {"a tab alone names no file", "\t", true, None, "", None},
+        {"a tab joins run file and document", "{RUN}\tdoc", true, None, "", None},
+        {"a document after a tab is quoted", "{RUN} \tdoc", true, "p", "-x \"\tdoc\"", "d"},
+        {"a document of tabs", "{RUN} \t\t", true, "p", "-x \"\t\t\"", "d"},
+        {"100,000 tokens: the second is the document", manyTokens, true, "p", "-x t0", "d"},
+        {"a 1 MiB document", "{RUN} " + mib, true, "p", "-x " + mib, "d"},
+        {"a 1 MiB document with a blank", "{RUN} \"" + mib + " " + mib + "\"", true, "p",
+         "-x \"" + mib + " " + mib + "\"", "d"},
+        {"a 1 MiB run-file name", mib + " doc", true, None, "", None},
+        {"a 1 MiB quoted run-file name, unclosed", "\"" + mib, false, None, None, None},
+    };
+    TempFolder dir;
+    const std::string run = dir.Write("kit.run", "d\np\n-x\n");
+    const auto before = Snapshot(dir.path());
+    for (const TailCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<LaunchRequest> got = DecideLaunch(Replace(c.tail, "{RUN}", run));
+        ASSERT_EQ(got.has_value(), c.request);
+        if (!got)
+            continue;
+        EXPECT_EQ(got->program, c.program);
+        ExpectValue(got->parameters, c.parameters, "parameters");
+        EXPECT_EQ(got->directory, c.directory);
+    }
+    EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+TEST(Hostile, TailRuleOnOddCommandLines)
+{
+    const std::string mib(1 << 20, 'n');
+    const std::string separators(100000, ' ');
+    const struct {
+        const char* name;
+        std::string line;
+        LeadBytePredicate lead;
+        std::string tail;
+    } cases[] = {
+        {"a 1 MiB program name", mib + " kit.run", NoLeadBytes, "kit.run"},
+        {"a 1 MiB quoted program name", "\"" + mib + "\"kit.run", NoLeadBytes, "kit.run"},
+        {"100,000 blanks after the name", "s.exe" + separators + "kit.run", NoLeadBytes, "kit.run"},
+        {"only separators after the name", "s.exe" + separators + "\t\x01", NoLeadBytes, ""},
+        {"unclosed quoted name ending in a lead byte", "\"C:\\s\x81", FakeLeadByte, ""},
+        {"lead bytes up to the end", "\"\x81\x81\x81\x81\x81", FakeLeadByte, ""},
+        {"a quote alone", "\"", FakeLeadByte, ""},
+        {"a NUL stops the separators", "s.exe \0kit.run"s, NoLeadBytes, "\0kit.run"s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string tail = CommandLineTail(c.line, c.lead);
+        EXPECT_TRUE(tail == c.tail) << "got " << tail.size() << " bytes";
+    }
+}
+
+} // namespace

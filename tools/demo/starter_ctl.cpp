@@ -1,0 +1,32 @@
+// starter-ctl: talks to the resident starter from a script.
+//   starter-ctl quit      chooses the tray menu's Quit entry, so the starter
+//                         removes its icon and ends through its own quit path
+//   starter-ctl wait-resident [MS]   exits 0 once a starter is resident
+#include "resource.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "quit") == 0) {
+        HWND tray = FindWindowA("TavelkinStarter", nullptr);
+        if (!tray)
+            return 1;
+        PostMessageA(tray, WM_COMMAND, IDM_QUIT, 0);
+        return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "wait-resident") == 0) {
+        DWORD bound = argc >= 3 ? static_cast<DWORD>(std::atol(argv[2])) : 30000;
+        DWORD start = GetTickCount();
+        while (!FindWindowA("TavelkinStarter", nullptr)) {
+            if (GetTickCount() - start > bound)
+                return 1;
+            Sleep(50); // polling with the bound above
+        }
+        return 0;
+    }
+    return 2;
+}
