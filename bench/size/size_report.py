@@ -108,17 +108,19 @@ def main():
         if name in NOT_CODE_OR_DATA or name.startswith(".debug"):
             print("| not counted: %s | %d | %s |" % (name, max(v, raw), kib(max(v, raw))))
 
-    loaded = {n for n, _ in code_data}
+    # Stripped of its symbols, an image keeps only the first 8 characters of
+    # a long section name (".eh_fram"); the map has the whole name.
+    loaded = {n[:8] for n, _ in code_data}
     by_group = collections.defaultdict(collections.Counter)
     by_member = collections.defaultdict(collections.Counter)
     for out, _, size, f in map_input_sections(mapfile):
-        if out not in loaded or size == 0:
+        if out is None or out[:8] not in loaded or size == 0:
             continue
         group, member = origin(f)
-        by_group[group][out] += size
-        by_member[(group, member)][out] += size
+        by_group[group][out[:8]] += size
+        by_member[(group, member)][out[:8]] += size
 
-    outs = [n for n, _ in code_data]
+    outs = [n[:8] for n, _ in code_data]
     print()
     print("Link map, input sections by origin (bytes; sections padded to alignment in the image):")
     print()
