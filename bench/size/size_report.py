@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Size of an executable, and what its link map says takes the space.
 
-usage: size_report.py EXE MAP [TOP]
+usage: size_report.py EXE [MAP [TOP]]
 
 Prints the file's size, its size without resources, and the code and data
 sections' size (what the loader maps besides the resources, relocations and
@@ -92,7 +92,8 @@ def kib(n):
 
 
 def main():
-    exe, mapfile = sys.argv[1], sys.argv[2]
+    exe = sys.argv[1]
+    mapfile = sys.argv[2] if len(sys.argv) > 2 else None
     top = int(sys.argv[3]) if len(sys.argv) > 3 else 25
     total, secs = sections(exe)
     rsrc = sum(raw for name, _, raw in secs if name == ".rsrc")
@@ -108,6 +109,8 @@ def main():
         if name in NOT_CODE_OR_DATA or name.startswith(".debug"):
             print("| not counted: %s | %d | %s |" % (name, max(v, raw), kib(max(v, raw))))
 
+    if not mapfile:
+        return
     # Stripped of its symbols, an image keeps only the first 8 characters of
     # a long section name (".eh_fram"); the map has the whole name.
     loaded = {n[:8] for n, _ in code_data}

@@ -1,7 +1,7 @@
 // Start-up and footprint of the starter against baselines from the same
 // toolchain, measured from the Windows side under one Wine.
 //
-//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS]
+//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS]]
 //
 // Start-up: a second starter (one is resident, so it launches and ends with
 // exit code 1) against the empty program; each is started RUNS times, in
@@ -11,7 +11,9 @@
 // whose process count shows that it did.
 // Diagnostics, to tell apart what the time goes to: the empty program with
 // the starter's DLL imports, and a second starter whose run file is missing,
-// so that its ShellExecuteA is asked to open nothing and starts no process.
+// so that its ShellExecuteA is asked to open nothing and starts no process;
+// and, given STEPS (bench_steps.exe), the second starter's steps timed one by
+// one, RUNS times, as medians.
 // Footprint: the resident starter against the idle program (hidden window and
 // message loop), once both have their windows and wait for input.
 #include <windows.h>
@@ -20,6 +22,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -227,6 +231,34 @@ int main(int argc, char** argv)
         }
     }
 
+    std::string stepsLine;
+    if (argc > 6) {
+        const std::string steps = argv[6], stepsOut = folder + "\\steps.txt";
+        std::vector<std::string> order;
+        std::map<std::string, std::vector<double>> byStep;
+        for (int i = 0; i < runs; ++i) {
+            Run run = TimeOnce(steps, Quoted(steps) + " " + Quoted(runFile) + " " + Quoted(stepsOut), folder);
+            if (run.exitCode != 0)
+                Fail("the steps program failed", std::to_string(run.exitCode));
+            std::ifstream in(stepsOut);
+            std::string name;
+            double value;
+            while (in >> name >> value) {
+                if (byStep.find(name) == byStep.end())
+                    order.push_back(name);
+                byStep[name].push_back(value);
+            }
+        }
+        DeleteFileA(stepsOut.c_str());
+        stepsLine = "The second starter's steps, median ms of " + std::to_string(runs) + " runs of bench_steps:";
+        for (const std::string& name : order) {
+            char value[32];
+            std::snprintf(value, sizeof value, " %.1f;", Median(byStep[name]));
+            stepsLine += " " + name + value;
+        }
+        stepsLine += "\n";
+    }
+
     PROCESS_INFORMATION idler = Start(idle, Quoted(idle), folder);
     HWND idleWindow = WaitForWindow(IDLE_CLASS);
     WaitForInputIdle(idler.hProcess, BOUND_MS);
@@ -250,10 +282,11 @@ int main(int argc, char** argv)
         Median(starterMs), Median(noLaunchMs), "-");
     Row("diagnostic: start-up, median ms (second starter that launches nothing / empty program importing "
         "user32, gdi32, shell32)", Median(noLaunchMs), Median(importsMs), "-");
+    std::printf("\n%s", stepsLine.c_str());
     // Whether PrivateUsage is filled in at all: for the calling process
     // itself, as against another one.
     Footprint own = Measure(GetCurrentProcess(), "harness");
-    std::printf("\nThe harness's own PrivateUsage: %.1f KiB, WorkingSetSize: %.1f KiB.\n", own.privateUsage / 1024.0,
+    std::printf("The harness's own PrivateUsage: %.1f KiB, WorkingSetSize: %.1f KiB.\n", own.privateUsage / 1024.0,
                 own.workingSet / 1024.0);
     std::printf("%d timed starts of each program; min/max ms: second starter %.1f/%.1f, empty %.1f/%.1f, "
                 "empty with imports %.1f/%.1f, launching nothing %.1f/%.1f. Processes in the second starter's job: at least %lu; "
