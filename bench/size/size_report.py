@@ -40,18 +40,18 @@ def sections(path):
 
 
 def origin(path):
-    """(group, member) for an input file named in the map."""
+    """(group, member) for an input file named in the map. The toolchain's
+    files are named by absolute paths; the program's own by paths in the
+    build folder."""
     m = re.match(r"(.*?)\(([^()]*)\)$", path)
+    own = not path.startswith("/")
     if m:
         archive = os.path.basename(m.group(1))
-        if archive.startswith("lib") and any(archive.startswith(p) for p in (
-                "liblaunch", "libstarter", "libtray", "libabout")):
+        if own:
             return "program", archive + "(" + m.group(2) + ")"
         return archive, m.group(2)
     base = os.path.basename(path)
-    if "CMakeFiles" in path:
-        return "program", base
-    return base, base
+    return ("program" if own else base), base
 
 
 def map_input_sections(path):
@@ -85,6 +85,31 @@ def map_input_sections(path):
         if m and pending:
             yield out, pending, int(m.group(2), 16), m.group(3)
             pending = None
+
+
+# What a member is there for, by its name: the first pattern that matches.
+KINDS = [
+    ("the program's own code", r"^program/"),
+    ("std::string's prebuilt code", r"^libstdc\+\+\.a/(string-inst|sso_string)\.o$"),
+    ("exception messages' copy-on-write strings", r"^libstdc\+\+\.a/(cow-stdexcept|cow-string-inst|random)\.o$"),
+    ("terminate handler's name demangler", r"^libstdc\+\+\.a/(cp-demangle|vterminate)\.o$"),
+    ("printf formatting (for the demangler)", r"^libmingwex\.a/.*(pformat|vsprintf|gdtoa|dmisc|gmisc|_a-misc|strnlen|wcsnlen)"),
+    ("iostreams and locales", r"^libstdc\+\+\.a/(ios|locale|basic_file|c\+\+locale|.*stream)"),
+    ("exception support: throwing, catching, unwinding, type information",
+     r"^libstdc\+\+\.a/(eh_|functexcept|stdexcept|bad_|.*type_info|tinfo|snprintf_lite|new_handler|new_op|del_op)"
+     r"|^libgcc_eh\.a/"),
+    ("thread library (for the runtime's locks)", r"^libpthread\.a/"),
+    ("DLL import tables and stubs", r"^lib(kernel32|user32|gdi32|shell32|advapi32|ole32)\.a/"),
+    ("C runtime start-up and helpers", r"^(libmingw32\.a|libmingwex\.a|libmsvcrt\.a|libgcc\.a|crt2\.o|crtbegin\.o|crtend\.o)/"),
+]
+
+
+def kind(group, member):
+    key = group + "/" + member
+    for name, pattern in KINDS:
+        if re.search(pattern, key):
+            return name
+    return "other"
 
 
 def kib(n):
@@ -131,6 +156,16 @@ def main():
     print("|---|" + "---|" * (len(outs) + 1))
     for group, c in sorted(by_group.items(), key=lambda kv: -sum(kv[1].values())):
         print("| %s | %s | %d |" % (group, " | ".join(str(c[o]) for o in outs), sum(c.values())))
+    by_kind = collections.Counter()
+    for (group, member), c in by_member.items():
+        by_kind[kind(group, member)] += sum(c.values())
+    print()
+    print("The same by what it is there for:")
+    print()
+    print("| kind | bytes | KiB |")
+    print("|---|---|---|")
+    for name, _ in KINDS + [("other", "")]:
+        print("| %s | %d | %s |" % (name, by_kind[name], kib(by_kind[name])))
     print()
     print("The %d largest members:" % top)
     print()
