@@ -1,6 +1,5 @@
 // LaunchFromCommandLine against the real shell: a run file names the
 // recording program, which the shell really starts.
-#include "launch.h"
 #include "launch_shell.h"
 #include "win32_support.h"
 
@@ -10,18 +9,20 @@ namespace {
 
 struct ShellCase {
     const char* name;
-    const char* tail;       // {RUN}: the run file's path; {DOC}: a document path with blanks
-    const char* line2;      // nullptr: the run file has two lines only
-    const char* parameters; // what the launched program finds after its own name
+    const char* tail;  // {RUN}: the run file's path; {DOC}: a document path with blanks
+    const char* line2; // nullptr: the run file has two lines only
+    std::vector<std::string> arguments; // what the launched program receives
 };
 
 TEST(LaunchShell, TheRecordingProgramReceivesTheRequest)
 {
+    ASSERT_TRUE(JoinCountingJob());
     const ShellCase cases[] = {
-        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", "-x", "-x \"{DOC}\""},
-        {"run file only, no line 2", "\"{RUN}\"", nullptr, ""},
-        {"plain document", "\"{RUN}\" order.xhtml", "--open", "--open order.xhtml"},
-        {"default run file", "", "-a  -b", "-a  -b"},
+        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", "-x", {"-x", "{DOC}"}},
+        {"a document ending in a backslash", "\"{RUN}\" \"{DOC}\\\"", "-x", {"-x", "{DOC}\\"}},
+        {"run file only, no line 2", "\"{RUN}\"", nullptr, {}},
+        {"plain document", "\"{RUN}\" order.xhtml", "--open", {"--open", "order.xhtml"}},
+        {"default run file", "", "-a  -b", {"-a", "-b"}},
     };
     char before[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, before);
@@ -49,13 +50,18 @@ TEST(LaunchShell, TheRecordingProgramReceivesTheRequest)
             return text;
         };
         SetCurrentDirectoryA(kit.c_str()); // where the default run file is found
+        DWORD started = ProcessesStarted();
         LaunchFromCommandLine(expand(c.tail).c_str());
         SetCurrentDirectoryA(before);
 
-        std::vector<Record> got = WaitForRecords(records, 1);
+        EXPECT_TRUE(WaitUntilRunning(0));
+        EXPECT_EQ(ProcessesStarted(), started + 1);
+        std::vector<Record> got = ReadRecords(records);
         ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), expand(c.parameters))
-            << got[0]["commandline"];
+        std::vector<std::string> expected;
+        for (const std::string& a : c.arguments)
+            expected.push_back(expand(a));
+        EXPECT_EQ(Arguments(got[0]), expected) << got[0]["commandline"];
         EXPECT_EQ(got[0]["cwd"], work);
     }
 }

@@ -4,11 +4,15 @@
 //   commandline=<GetCommandLineA()>
 //   cwd=<current folder>
 //   exe=<own path>
+//   pid=<process id>
+//   argc=<count>, arg1=... as the C runtime took the command line apart, so
+//   that tests see the arguments a real program receives
 // The file appears whole, by a rename, so a test that polls for it never
 // reads half of it.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -23,7 +27,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     char cwd[32768] = "";
     GetCurrentDirectoryA(sizeof cwd, cwd);
 
-    std::string text = std::string("commandline=") + GetCommandLineA() + "\ncwd=" + cwd + "\nexe=" + exe + "\n";
+    std::string text = std::string("commandline=") + GetCommandLineA() + "\ncwd=" + cwd + "\nexe=" + exe +
+                       "\npid=" + std::to_string(GetCurrentProcessId()) + "\nargc=" + std::to_string(__argc) + "\n";
+    for (int i = 1; i < __argc; ++i)
+        text += "arg" + std::to_string(i) + "=" + __argv[i] + "\n";
     std::string base = std::string(dir) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" +
                        std::to_string(GetTickCount());
     std::string part = base + ".part";

@@ -1,7 +1,7 @@
 // The real starter.exe, started with exact command lines by CreateProcessA,
 // and its start-up called in-process. Launches are seen through the
-// recording program, which the run files name.
-#include "launch.h"
+// recording program, which the run files name, and counted once every
+// process started has ended.
 #include "launch_shell.h"
 #include "tray.h"
 #include "win32_support.h"
@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace {
+
+using Args = std::vector<std::string>;
 
 // A kit folder with a blank in its name holding a copy of starter.exe and a
 // run file that opens the recording program with -x in a work folder.
@@ -51,40 +53,17 @@ std::string Expand(std::string text, const Kit& kit)
     return text;
 }
 
-HWND Resident() { return FindWindowA(STARTER_CLASS, nullptr); }
-
-DWORD ProcessOf(HWND window)
-{
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return id;
-}
-
 // Starts and quits real starters, and ends whatever is left of them.
 class Starter : public ::testing::Test {
 protected:
-    PROCESS_INFORMATION Start(const char* application, std::string commandLine, const char* folder = nullptr,
+    PROCESS_INFORMATION Start(const char* application, const std::string& commandLine, const char* folder = nullptr,
                               DWORD flags = 0)
     {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
-        EXPECT_TRUE(CreateProcessA(application, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, folder,
-                                   &startup, &started))
-            << commandLine;
+        PROCESS_INFORMATION started = StartProcess(application, commandLine, folder, flags);
+        EXPECT_NE(started.hProcess, nullptr) << commandLine;
         if (started.hProcess)
             started_.push_back(started);
         return started;
-    }
-
-    // The exit code once the process has ended, STILL_ACTIVE if it has not
-    // within the bound.
-    static DWORD ExitCode(const PROCESS_INFORMATION& process, DWORD timeoutMs = 30000)
-    {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        return code;
     }
 
     // The quit path the menu's quit command will take.
@@ -92,7 +71,7 @@ protected:
     {
         DWORD_PTR ignored;
         SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
-        return ExitCode(process);
+        return ExitCode(process.hProcess);
     }
 
     static HWND WaitForResident(DWORD processId)
@@ -102,28 +81,23 @@ protected:
         return window;
     }
 
-    // Later tests look for the class, so nothing of a starter may outlive a
-    // test, nor be there before one.
-    static void EndEveryStarter()
+    // The records once every process started has ended but `staying`.
+    static std::vector<Record> RecordsOnceEnded(const std::string& folder, DWORD staying)
     {
-        for (int i = 0; i < 20 && Resident(); ++i) {
-            HWND window = Resident();
-            DeleteTrayIcon(window, TRAY_ICON_UID);
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
-            TerminateProcess(process, 99);
-            WaitForSingleObject(process, 20000);
-            CloseHandle(process);
-        }
+        EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
+        return ReadRecords(folder);
     }
-    void SetUp() override { EndEveryStarter(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(JoinCountingJob()) << GetLastError();
+        EndEveryStarter();
+    }
     void TearDown() override
     {
         EndEveryStarter();
-        for (PROCESS_INFORMATION& p : started_) {
-            TerminateProcess(p.hProcess, 99);
-            CloseHandle(p.hProcess);
-            CloseHandle(p.hThread);
-        }
+        for (PROCESS_INFORMATION& p : started_)
+            CloseProcess(p);
     }
 
     std::vector<PROCESS_INFORMATION> started_;
@@ -134,7 +108,7 @@ struct LaterStart {
     const char* application; // nullptr: from the command line
     const char* commandLine;
     bool inKitFolder; // started with the kit as its current folder
-    const char* parameters;
+    Args arguments;   // what the launched program receives
 };
 
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
@@ -144,9 +118,9 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     PROCESS_INFORMATION first = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit));
     HWND window = WaitForResident(first.dwProcessId);
     ASSERT_NE(window, nullptr);
-    std::vector<Record> got = WaitForRecords(records, 1);
+    std::vector<Record> got = RecordsOnceEnded(records, 1);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), Expand("-x \"{DOC}\"", kit));
+    EXPECT_EQ(Arguments(got[0]), (Args{"-x", kit.doc}));
     EXPECT_EQ(got[0]["cwd"], kit.work);
     EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
     // What other programs look for: the hidden tool window and the mutex.
@@ -158,13 +132,13 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     CloseHandle(mutex);
 
     const LaterStart later[] = {
-        {"quoted paths with blanks", nullptr, "\"{EXE}\" \"{RUN}\" \"{DOC}\"", false, "-x \"{DOC}\""},
-        {"no arguments: the run file in the current folder", nullptr, "\"{EXE}\"", true, "-x"},
+        {"quoted paths with blanks", nullptr, "\"{EXE}\" \"{RUN}\" \"{DOC}\"", false, {"-x", "{DOC}"}},
+        {"no arguments: the run file in the current folder", nullptr, "\"{EXE}\"", true, {"-x"}},
         {"blanks and control characters after the name", nullptr, "\"{EXE}\" \t\x01 \"{RUN}\" doc", false,
-         "-x doc"},
+         {"-x", "doc"}},
         // The C runtime's rule would take a quote in the name as opening a
         // quoted stretch and cut the tail inside the run file's path.
-        {"the starter's own tail rule", "{EXE}", "x\"y \"{RUN}\" \"{DOC}\"", false, "-x \"{DOC}\""},
+        {"the starter's own tail rule", "{EXE}", "x\"y \"{RUN}\" \"{DOC}\"", false, {"-x", "{DOC}"}},
     };
     for (const LaterStart& c : later) {
         SCOPED_TRACE(c.name);
@@ -172,12 +146,15 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
         std::string application = c.application ? Expand(c.application, kit) : "";
         PROCESS_INFORMATION second = Start(c.application ? application.c_str() : nullptr,
                                            Expand(c.commandLine, kit), c.inKitFolder ? kit.folder.c_str() : nullptr);
-        EXPECT_EQ(ExitCode(second), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-        got = WaitForRecords(records, 1);
-        ASSERT_EQ(got.size(), 1u) << "a later starter launches before it ends";
-        EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), Expand(c.parameters, kit));
+        EXPECT_EQ(ExitCode(second.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
+        got = RecordsOnceEnded(records, 1);
+        ASSERT_EQ(got.size(), 1u) << "a later starter launches once before it ends";
+        Args expected;
+        for (const std::string& a : c.arguments)
+            expected.push_back(Expand(a, kit));
+        EXPECT_EQ(Arguments(got[0]), expected);
         EXPECT_EQ(got[0]["cwd"], kit.work);
-        EXPECT_EQ(ExitCode(first, 0), STILL_ACTIVE);
+        EXPECT_EQ(ExitCode(first.hProcess, 0), STILL_ACTIVE);
         EXPECT_EQ(Resident(), window);
     }
 
@@ -185,6 +162,44 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
     EXPECT_EQ(Resident(), nullptr);
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"), nullptr);
+}
+
+// Either mark of a resident starter alone makes a later one end after its
+// launch: the mutex without a window (one that is starting), and a window of
+// the class without the mutex (the mark other programs look for).
+TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
+{
+    Kit kit = MakeKit();
+    for (bool byMutex : {true, false}) {
+        SCOPED_TRACE(byMutex ? "mutex alone" : "window alone");
+        std::string records = NewRecordFolder();
+        HANDLE mutex = nullptr;
+        HWND window = nullptr;
+        if (byMutex) {
+            mutex = CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter");
+            ASSERT_NE(mutex, nullptr);
+        } else {
+            WNDCLASSA windowClass = {};
+            windowClass.lpfnWndProc = DefWindowProcA;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.lpszClassName = "TavelkinStarter";
+            ASSERT_TRUE(RegisterClassA(&windowClass));
+            window = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                     windowClass.hInstance, nullptr);
+            ASSERT_NE(window, nullptr);
+        }
+        PROCESS_INFORMATION later = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\" doc", kit));
+        EXPECT_EQ(ExitCode(later.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
+        std::vector<Record> got = RecordsOnceEnded(records, 0);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(Arguments(got[0]), (Args{"-x", "doc"}));
+        if (mutex)
+            CloseHandle(mutex);
+        if (window) {
+            DestroyWindow(window);
+            UnregisterClassA("TavelkinStarter", GetModuleHandleA(nullptr));
+        }
+    }
 }
 
 TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
@@ -215,20 +230,13 @@ TEST_F(Starter, OfEightStartedAtOnceOneStays)
     for (PROCESS_INFORMATION& s : starters)
         ResumeThread(s.hThread);
 
-    EXPECT_EQ(WaitForRecords(records, 8, 90000).size(), 8u);
-    auto ended = [&] {
-        int n = 0;
-        for (PROCESS_INFORMATION& s : starters)
-            n += WaitForSingleObject(s.hProcess, 0) == WAIT_OBJECT_0;
-        return n;
-    };
-    EXPECT_TRUE(WaitFor([&] { return ended() == 7; }, 90000)) << ended() << " ended";
+    EXPECT_EQ(RecordsOnceEnded(records, 1).size(), 8u);
     HWND window = Resident();
     for (PROCESS_INFORMATION& s : starters) {
         if (s.dwProcessId == ProcessOf(window))
             EXPECT_EQ(Quit(window, s), 0u);
         else
-            EXPECT_EQ(ExitCode(s), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
+            EXPECT_EQ(ExitCode(s.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
     }
     EXPECT_EQ(Resident(), nullptr);
 }
@@ -265,15 +273,13 @@ TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
     // Should start-up go on regardless, it ends for want of a window rather
     // than running its message loop here for ever.
     HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
+    DWORD before = ProcessesStarted();
 
     EXPECT_EQ(StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\" starter", kit).c_str()), 0);
     UnhookWindowsHookEx(hook);
-    // A launch of our own, to have something to wait for: had start-up
-    // launched, its record would be there too.
-    LaunchFromCommandLine(Expand("\"{RUN}\" control", kit).c_str());
-    std::vector<Record> got = WaitForRecords(records, 1);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), "-x control");
+    // A launch would have started its process before ShellExecuteA returned.
+    EXPECT_EQ(ProcessesStarted(), before);
+    EXPECT_EQ(RecordsOnceEnded(records, 0).size(), 0u);
 }
 
 void CALLBACK QuitWith99(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
@@ -291,7 +297,7 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
     UnhookWindowsHookEx(hook);
 
     EXPECT_EQ(exitCode, EXIT_NO_TRAY_WINDOW);
-    EXPECT_EQ(WaitForRecords(records, 1).size(), 1u);
+    EXPECT_EQ(RecordsOnceEnded(records, 0).size(), 1u);
     EXPECT_EQ(Resident(), nullptr);
 
     // The class start-up registered is still there to be looked at.

@@ -3,8 +3,14 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <fstream>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+
+// The names other programs know the starter by, written out here rather
+// than taken from the code under test.
+static const char STARTER_WINDOW_CLASS[] = "TavelkinStarter";
+static const UINT STARTER_ICON_UID = 1000;
 
 bool WaitFor(const std::function<bool()>& check, DWORD timeoutMs)
 {
@@ -50,18 +56,26 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::vector<Record> ReadRecords(const std::string& folder)
+// Calls back with each record file's name in the folder.
+static void EachRecordFile(const std::string& folder, const std::function<void(const WIN32_FIND_DATAA&)>& each)
 {
-    std::vector<std::pair<std::string, Record>> found;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "\\record-*.txt").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
-        return {};
-    do {
+        return;
+    do
+        each(data);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+std::vector<Record> ReadRecords(const std::string& folder)
+{
+    std::vector<std::pair<std::string, Record>> found;
+    EachRecordFile(folder, [&](const WIN32_FIND_DATAA& data) {
         std::ifstream in(folder + "\\" + data.cFileName, std::ios::binary);
         Record record;
-        std::string line;
-        while (std::getline(in, line)) {
+        for (std::string line; std::getline(in, line);) {
             size_t eq = line.find('=');
             if (eq != std::string::npos)
                 record[line.substr(0, eq)] = line.substr(eq + 1);
@@ -71,8 +85,7 @@ std::vector<Record> ReadRecords(const std::string& folder)
             (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
         std::snprintf(key, sizeof key, "%020llu", when);
         found.emplace_back(key + std::string(data.cFileName), record);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    });
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Record> records;
     for (auto& f : found)
@@ -90,6 +103,158 @@ std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWOR
     return records;
 }
 
+void ClearRecords(const std::string& folder)
+{
+    EachRecordFile(folder, [&](const WIN32_FIND_DATAA& data) { DeleteFileA((folder + "\\" + data.cFileName).c_str()); });
+}
+
+std::vector<std::string> Arguments(const Record& record)
+{
+    std::vector<std::string> arguments;
+    auto count = record.find("argc");
+    int argc = count == record.end() ? 0 : std::atoi(count->second.c_str());
+    for (int i = 1; i < argc; ++i) {
+        auto argument = record.find("arg" + std::to_string(i));
+        arguments.push_back(argument == record.end() ? "(missing)" : argument->second);
+    }
+    return arguments;
+}
+
+HWND Resident() { return FindWindowA(STARTER_WINDOW_CLASS, nullptr); }
+
+DWORD ProcessOf(HWND window)
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
+}
+
+namespace {
+struct Search {
+    const char* className;
+    DWORD processId;
+    HWND found;
+};
+} // namespace
+
+static BOOL CALLBACK OnWindow(HWND window, LPARAM lParam)
+{
+    Search& s = *reinterpret_cast<Search*>(lParam);
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::strcmp(name, s.className) == 0 && IsWindowVisible(window) &&
+        (s.processId == 0 || ProcessOf(window) == s.processId))
+        s.found = window;
+    return s.found == nullptr;
+}
+
+HWND VisibleWindow(const char* className, DWORD processId)
+{
+    Search search = {className, processId, nullptr};
+    EnumWindows(OnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void EndEveryStarter()
+{
+    for (int i = 0; i < 20 && Resident(); ++i) {
+        HWND window = Resident();
+        DeleteTrayIcon(window, STARTER_ICON_UID);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 20000);
+        CloseHandle(process);
+    }
+}
+
+PROCESS_INFORMATION StartProcess(const char* application, std::string commandLine, const char* folder, DWORD flags)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(application, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &startup,
+                        &started))
+        return {};
+    return started;
+}
+
+DWORD ExitCode(HANDLE process, DWORD timeoutMs)
+{
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    return code;
+}
+
+void CloseProcess(PROCESS_INFORMATION& process)
+{
+    if (process.hProcess) {
+        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 20000);
+        }
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    process = {};
+}
+
+static HANDLE g_countingJob;
+
+bool JoinCountingJob()
+{
+    if (!g_countingJob)
+        g_countingJob = CreateJobObjectA(nullptr, nullptr);
+    return g_countingJob && AssignProcessToJobObject(g_countingJob, GetCurrentProcess());
+}
+
+static JOBOBJECT_BASIC_ACCOUNTING_INFORMATION JobCounts()
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+    QueryInformationJobObject(g_countingJob, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
+    return info;
+}
+
+DWORD ProcessesStarted() { return JobCounts().TotalProcesses - 1; }
+
+// Wine starts some of its own programs from the system folder on demand (the
+// desktop's process among them) as children of whoever needed them; those
+// are no launch of the starter's and are not waited for.
+static bool WineOwnProgram(DWORD id)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    char image[MAX_PATH] = "";
+    DWORD size = sizeof image;
+    bool known = process && QueryFullProcessImageNameA(process, 0, image, &size);
+    if (process)
+        CloseHandle(process);
+    return known && _strnicmp(image, "C:\\windows\\system32\\", 20) == 0;
+}
+
+std::vector<DWORD> RunningProcesses()
+{
+    struct {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+        ULONG_PTR more[255];
+    } ids = {};
+    ids.list.NumberOfAssignedProcesses = 256;
+    QueryInformationJobObject(g_countingJob, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
+    std::vector<DWORD> running;
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+        DWORD id = static_cast<DWORD>(ids.list.ProcessIdList[i]);
+        if (id != GetCurrentProcessId() && !WineOwnProgram(id))
+            running.push_back(id);
+    }
+    return running;
+}
+
+DWORD ProcessesRunning() { return static_cast<DWORD>(RunningProcesses().size()); }
+
+bool WaitUntilRunning(DWORD staying, DWORD timeoutMs)
+{
+    return WaitFor([&] { return ProcessesRunning() == staying; }, timeoutMs);
+}
+
 static bool TrayIconCall(DWORD call, HWND window, UINT id)
 {
     NOTIFYICONDATAA data = {};
@@ -101,6 +266,49 @@ static bool TrayIconCall(DWORD call, HWND window, UINT id)
 
 bool TrayIconPresent(HWND window, UINT id) { return TrayIconCall(NIM_MODIFY, window, id); }
 bool DeleteTrayIcon(HWND window, UINT id) { return TrayIconCall(NIM_DELETE, window, id); }
+
+std::optional<std::string> ClassesDefault(const std::string& key)
+{
+    char value[1024] = "";
+    LONG size = sizeof value;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(value);
+}
+
+void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
+{
+    if (!value) {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+        return;
+    }
+    HKEY opened;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) ==
+        ERROR_SUCCESS) {
+        RegSetValueExA(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+                       static_cast<DWORD>(value->size() + 1));
+        RegCloseKey(opened);
+    }
+}
+
+static const char PROG_ID[] = "TavelkinStarterTest.xhtml";
+
+Handlers::Handlers(const std::string& recorder)
+{
+    std::string handler = "\"" + recorder + "\" \"%1\"";
+    for (const char* key : {".xhtml", PROG_ID, "https\\shell\\open\\command"})
+        saved.emplace_back(key, ClassesDefault(key));
+    PutClassesDefault(".xhtml", PROG_ID);
+    PutClassesDefault(std::string(PROG_ID) + "\\shell\\open\\command", handler);
+    PutClassesDefault("https\\shell\\open\\command", handler);
+}
+
+Handlers::~Handlers()
+{
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+        PutClassesDefault(it->first, it->second);
+}
 
 // GoogleTest hands every failure message to OutputDebugStringA as well, for a
 // debugger's benefit. Under Wine on the emulated 32-bit CPU that call can

@@ -1,12 +1,15 @@
-// Helpers for the tests that run against real Win32 under Wine: polling with
-// a bound, the recording program's records, paths beside the test, and a
-// look at the tray.
+// Helpers for everything that runs against real Win32 under Wine: the
+// GoogleTest programs and the probe of the real-input tests. Polling with a
+// bound, folders and files, the recording program's records, the resident
+// starter and its windows, processes and the job that counts them, the
+// tray, and the file-type handlers in the registry.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,15 +24,63 @@ std::string OwnFolder();
 std::string MakeTempFolder(const std::string& label);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
+// What the recording program wrote of one start: "commandline", "cwd",
+// "exe", "pid", "argc" and "arg1" ... as its C runtime parsed them.
 using Record = std::map<std::string, std::string>;
 
 // The records that the recording program has left in a folder, oldest first.
 std::vector<Record> ReadRecords(const std::string& folder);
 // Waits until the folder holds at least `count` records and returns them.
 std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWORD timeoutMs = 20000);
+void ClearRecords(const std::string& folder);
+// The arguments after the program's own name, as the recorded program's C
+// runtime handed them to it.
+std::vector<std::string> Arguments(const Record& record);
+
+// The resident starter's window, and the process of any window.
+HWND Resident();
+DWORD ProcessOf(HWND window);
+// A visible top-level window of the class in the process (0: any process).
+HWND VisibleWindow(const char* className, DWORD processId);
+// Ends every starter there is, so that none outlives a test or is there
+// before one.
+void EndEveryStarter();
+
+// Starts a program with an exact command line; no handles when it fails.
+PROCESS_INFORMATION StartProcess(const char* application, std::string commandLine, const char* folder = nullptr,
+                                 DWORD flags = 0);
+// The exit code once the process has ended, STILL_ACTIVE if it has not
+// within the bound.
+DWORD ExitCode(HANDLE process, DWORD timeoutMs = 30000);
+void CloseProcess(PROCESS_INFORMATION& process);
+
+// Puts this program into a job, so that every process it starts, and every
+// process those start, is counted: launches are counted once they have all
+// ended, and a late second launch cannot be missed.
+bool JoinCountingJob();
+DWORD ProcessesStarted(); // ever, this program excluded
+DWORD ProcessesRunning(); // now, this program and Wine's own programs excluded
+std::vector<DWORD> RunningProcesses();
+// Waits until only `staying` of the started processes still run.
+bool WaitUntilRunning(DWORD staying, DWORD timeoutMs = 30000);
 
 // Whether the tray holds the icon of that window and identifier: changing
 // nothing about an icon succeeds only while it is there, from any process.
 bool TrayIconPresent(HWND window, UINT id);
 // Takes the icon away, as a taskbar that restarts forgets it.
 bool DeleteTrayIcon(HWND window, UINT id);
+
+// The default value of a key under HKEY_CLASSES_ROOT, absent when the key or
+// its value is not there; putting an absent value removes the key and all
+// below it.
+std::optional<std::string> ClassesDefault(const std::string& key);
+void PutClassesDefault(const std::string& key, const std::optional<std::string>& value);
+
+// Registers the recording program as the handler of .xhtml documents and of
+// https addresses, as a user's system has its own; the destructor puts back
+// what was there.
+struct Handlers {
+    explicit Handlers(const std::string& recorder);
+    ~Handlers();
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
