@@ -1,7 +1,7 @@
 // Start-up and footprint of the starter against baselines from the same
 // toolchain, measured from the Windows side under one Wine.
 //
-//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS]]
+//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS [OLD_STARTER]]]
 //
 // Start-up: a second starter (one is resident, so it launches and ends with
 // exit code 1) against the empty program; each is started RUNS times, in
@@ -14,6 +14,10 @@
 // so that its ShellExecuteA is asked to open nothing and starts no process;
 // and, given STEPS (bench_steps.exe), the second starter's steps timed one by
 // one, RUNS times, as medians.
+// Given OLD_STARTER (another build of starter.exe), it is timed as a second
+// starter in the same rotation, against the same resident one. A peer, also
+// in the rotation: the same launch made by a batch file, `start "" EMPTY`,
+// run by cmd /c, which is what a user would write instead of a starter.
 // Footprint: the resident starter against the idle program (hidden window and
 // message loop), once both have their windows and wait for input.
 #include <windows.h>
@@ -162,7 +166,7 @@ void Row(const char* figure, double starter, double baseline, const char* goal)
 int main(int argc, char** argv)
 {
     if (argc < 5) {
-        std::printf("usage: harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS]\n");
+        std::printf("usage: harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS [OLD_STARTER]]]\n");
         return 2;
     }
     const std::string starter = argv[1], empty = argv[2], emptyImports = argv[3], idle = argv[4];
@@ -196,40 +200,53 @@ int main(int argc, char** argv)
     HWND residentWindow = WaitForWindow(STARTER_CLASS);
     WaitForInputIdle(resident.hProcess, BOUND_MS);
 
+    // What is timed: the command line, and the exit code it must end with.
+    struct Contender {
+        std::string exe, line;
+        DWORD exitCode;
+        std::vector<double> ms;
+        DWORD fewestProcesses, mostProcesses;
+    };
+    std::string batch = folder + "\\launch.cmd";
+    {
+        std::ofstream(batch, std::ios::binary) << "@start \"\" " << Quoted(empty) << "\r\n";
+    }
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    const std::string cmd = std::string(system) + "\\cmd.exe";
+    std::vector<Contender> contenders = {
+        {starter, starterLine, EXIT_ANOTHER_STARTER, {}, ~0u, 0},
+        {empty, Quoted(empty), 0, {}, ~0u, 0},
+        {emptyImports, Quoted(emptyImports), 0, {}, ~0u, 0},
+        {starter, noLaunchLine, EXIT_ANOTHER_STARTER, {}, ~0u, 0},
+        {cmd, Quoted(cmd) + " /c " + Quoted(batch), 0, {}, ~0u, 0},
+    };
+    const bool old = argc > 7;
+    if (old)
+        contenders.push_back({argv[7], Quoted(argv[7]) + " " + Quoted(runFile), EXIT_ANOTHER_STARTER, {}, ~0u, 0});
+    enum { SECOND, EMPTY, IMPORTS, NO_LAUNCH, BATCH, OLD };
+
     // One start of each, untimed, so that the first timed one does not pay
     // for Wine reading the programs from disk for the first time.
-    TimeOnce(starter, starterLine, folder);
-    TimeOnce(empty, Quoted(empty), folder);
-    TimeOnce(emptyImports, Quoted(emptyImports), folder);
-    TimeOnce(starter, noLaunchLine, folder);
-
-    std::vector<double> starterMs, emptyMs, importsMs, noLaunchMs;
-    DWORD fewestStarterProcesses = ~0u, mostNoLaunchProcesses = 0;
+    for (Contender& c : contenders)
+        TimeOnce(c.exe, c.line, folder);
     for (int i = 0; i < runs; ++i) {
         // Alternating order, so that no program always runs in another's
         // wake.
-        for (int k = 0; k < 4; ++k) {
-            int which = i % 2 ? 3 - k : k;
-            if (which == 0 || which == 3) {
-                Run run = TimeOnce(starter, which == 0 ? starterLine : noLaunchLine, folder);
-                if (run.exitCode != EXIT_ANOTHER_STARTER)
-                    Fail("the second starter did not end with exit code 1", std::to_string(run.exitCode));
-                if (which == 0) {
-                    fewestStarterProcesses = std::min(fewestStarterProcesses, run.processes);
-                    starterMs.push_back(run.ms);
-                } else {
-                    mostNoLaunchProcesses = std::max(mostNoLaunchProcesses, run.processes);
-                    noLaunchMs.push_back(run.ms);
-                }
-            } else {
-                const std::string& exe = which == 1 ? empty : emptyImports;
-                Run run = TimeOnce(exe, Quoted(exe), folder);
-                if (run.exitCode != 0)
-                    Fail("a baseline did not end with exit code 0", exe);
-                (which == 1 ? emptyMs : importsMs).push_back(run.ms);
-            }
+        for (size_t k = 0; k < contenders.size(); ++k) {
+            Contender& c = contenders[i % 2 ? contenders.size() - 1 - k : k];
+            Run run = TimeOnce(c.exe, c.line, folder);
+            if (run.exitCode != c.exitCode)
+                Fail("unexpected exit code", c.line + ": " + std::to_string(run.exitCode));
+            c.ms.push_back(run.ms);
+            c.fewestProcesses = std::min(c.fewestProcesses, run.processes);
+            c.mostProcesses = std::max(c.mostProcesses, run.processes);
         }
     }
+    const std::vector<double>&starterMs = contenders[SECOND].ms, &emptyMs = contenders[EMPTY].ms,
+                        &importsMs = contenders[IMPORTS].ms, &noLaunchMs = contenders[NO_LAUNCH].ms;
+    const DWORD fewestStarterProcesses = contenders[SECOND].fewestProcesses,
+                mostNoLaunchProcesses = contenders[NO_LAUNCH].mostProcesses;
 
     std::string stepsLine;
     if (argc > 6) {
@@ -282,6 +299,11 @@ int main(int argc, char** argv)
         Median(starterMs), Median(noLaunchMs), "-");
     Row("diagnostic: start-up, median ms (second starter that launches nothing / empty program importing "
         "user32, gdi32, shell32)", Median(noLaunchMs), Median(importsMs), "-");
+    if (old)
+        Row("start-up, median ms (second starter / the same of OLD_STARTER)", Median(starterMs),
+            Median(contenders[OLD].ms), "<= 1.05");
+    Row("peer: start-up, median ms (second starter / the same launch by a batch file, cmd /c)", Median(starterMs),
+        Median(contenders[BATCH].ms), "-");
     std::printf("\n%s", stepsLine.c_str());
     // Whether PrivateUsage is filled in at all: for the calling process
     // itself, as against another one.
@@ -309,9 +331,11 @@ int main(int argc, char** argv)
         TerminateProcess(resident.hProcess, 3);
     }
     DeleteFileA(runFile.c_str());
+    DeleteFileA(batch.c_str());
     RemoveDirectoryA(folder.c_str());
-    bool launched = fewestStarterProcesses >= 2;
+    bool launched = fewestStarterProcesses >= 2 && contenders[BATCH].fewestProcesses >= 2 &&
+                    (!old || contenders[OLD].fewestProcesses >= 2);
     if (!launched)
-        std::printf("FAIL the second starter's job never held the process its ShellExecuteA should start\n");
+        std::printf("FAIL a job that should have held the launched process never did\n");
     return launched ? 0 : 1;
 }

@@ -4,11 +4,20 @@
 
 #include <string>
 
+// Restricts the DLL search to System32 and binds user32, gdi32 and shell32
+// (system_imports.cpp); false if that cannot be done.
+bool BindSystemImports();
+
 // The C runtime's lpCmdLine is not used: its rule for skipping the program's
 // name toggles on every quote and knows no double-byte characters, so the
 // tail is formed here by the starter's own rule.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    // First, before anything can load a DLL. Without it the program would
+    // call nothing of the window system, so it ends as silently as when its
+    // window class cannot be registered.
+    if (!BindSystemImports())
+        return 0;
     std::string tail = CommandLineTail(GetCommandLineA(), AnsiLeadByte);
     return StarterMain(instance, tail.c_str());
 }

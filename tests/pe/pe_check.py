@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a 32-bit Windows executable's hardening from its PE header.
 
-usage: pe_check.py EXE
+usage: pe_check.py [--lean-imports] EXE
 
 - ASLR: IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE set, and base relocations kept
   (without them the loader cannot move the image, whatever the flag says);
@@ -9,7 +9,13 @@ usage: pe_check.py EXE
 - no section both writable and executable;
 - imports only from system DLLs on the KnownDLLs list, which the loader
   always takes from the system folder, so that no DLL planted beside the
-  exe is loaded in their place.
+  exe is loaded in their place;
+- with --lean-imports (starter.exe): imports only from KERNEL32 and msvcrt.
+  Every other DLL in the import table is loaded with its dependencies
+  before the program's first instruction, by the default search order,
+  which looks in the program's folder first for those that are not
+  KnownDLLs. The program loads the rest itself once it has restricted the
+  search with SetDefaultDllDirectories, which it must therefore name.
 """
 import struct
 import sys
@@ -24,6 +30,7 @@ NX_COMPAT = 0x0100
 RELOCS_STRIPPED = 0x0001
 MEM_EXECUTE = 0x20000000
 MEM_WRITE = 0x80000000
+LEAN_IMPORTS = {"kernel32.dll", "msvcrt.dll"}
 
 
 def parse(data):
@@ -69,7 +76,7 @@ def imported_dlls(data, dirs, sections):
     return names
 
 
-def check(path):
+def check(path, lean_imports=False):
     data = open(path, "rb").read()
     machine, characteristics, dllchar, dirs, sections = parse(data)
     problems = []
@@ -88,11 +95,19 @@ def check(path):
     for dll in dlls:
         if dll.lower() not in KNOWN_DLLS:
             problems.append("imports %s, which is not a KnownDLL" % dll)
+    if lean_imports:
+        for dll in dlls:
+            if dll.lower() not in LEAN_IMPORTS:
+                problems.append("imports %s, which loads before the program can restrict its DLL search" % dll)
+        if b"SetDefaultDllDirectories" not in data:
+            problems.append("never restricts its DLL search: SetDefaultDllDirectories is not named")
     return problems, dlls, sections
 
 
 def main():
-    problems, dlls, sections = check(sys.argv[1])
+    args = sys.argv[1:]
+    lean = "--lean-imports" in args
+    problems, dlls, sections = check([a for a in args if a != "--lean-imports"][0], lean)
     print("imports: " + ", ".join(dlls))
     print("sections: " + ", ".join("%s(%#x)" % (s[0], s[5]) for s in sections))
     for p in problems:

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <tuple>
 #include <vector>
@@ -97,7 +98,7 @@ TEST_F(Resources, EveryResourceIsThereInGermanAndNoOther)
     std::vector<Entry> expected = {
         {LOWORD(RT_STRING), 1, 0}, {LOWORD(RT_MENU), IDR_TRAYMENU, 0}, {LOWORD(RT_DIALOG), IDD_ABOUT, 0},
         {LOWORD(RT_BITMAP), IDB_ABOUT, 0}, {LOWORD(RT_GROUP_ICON), IDI_STARTER, 0},
-        {LOWORD(RT_GROUP_ICON), IDI_SPARE, 0}};
+        {LOWORD(RT_GROUP_ICON), IDI_SPARE, 0}, {LOWORD(RT_VERSION), 1, 0}, {LOWORD(RT_MANIFEST), 1, 0}};
     for (WORD group : {IDI_STARTER, IDI_SPARE})
         for (int i = 0; i < 2; ++i)
             expected.emplace_back(LOWORD(RT_ICON), At<WORD>(Bytes(RT_GROUP_ICON, group), 6 + 14 * i + 12), 0);
@@ -212,6 +213,58 @@ TEST_F(Resources, TheAboutPictureIs412By312With256Colours)
     EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
     EXPECT_TRUE(header.biClrUsed == 0 || header.biClrUsed == 256) << header.biClrUsed;
     EXPECT_EQ(bytes.size(), sizeof header + 256 * sizeof(RGBQUAD) + 412 * 312);
+}
+
+TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
+{
+    std::string path = OwnFolder() + "..\\starter.exe";
+    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), nullptr));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    void* value = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &size));
+    const VS_FIXEDFILEINFO& fixed = *static_cast<VS_FIXEDFILEINFO*>(value);
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(STARTER_VERSION, "%u.%u.%u", &major, &minor, &patch), 3);
+    EXPECT_EQ(fixed.dwFileVersionMS, MAKELONG(minor, major));
+    EXPECT_EQ(fixed.dwFileVersionLS, MAKELONG(0, patch));
+    EXPECT_EQ(fixed.dwProductVersionMS, fixed.dwFileVersionMS);
+    EXPECT_EQ(fixed.dwProductVersionLS, fixed.dwFileVersionLS);
+    EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &value, &size));
+    ASSERT_EQ(size, 4u);
+    EXPECT_EQ(static_cast<WORD*>(value)[0], STARTER_RESOURCE_LANGUAGE);
+    EXPECT_EQ(static_cast<WORD*>(value)[1], 1200); // Unicode
+    const std::pair<const char*, const char*> strings[] = {
+        {"ProductName", "Tavelkin"},
+        {"FileDescription", "Tavelkin starter"},
+        {"FileVersion", STARTER_VERSION},
+        {"ProductVersion", STARTER_VERSION},
+        {"CompanyName", "Tavelkin team"},
+        {"LegalCopyright", "\xA9 2026 Tavelkin team. All rights reserved."},
+    };
+    for (auto [key, expected] : strings) {
+        std::string query = std::string("\\StringFileInfo\\040704B0\\") + key;
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), &value, &size)) << key;
+        EXPECT_STREQ(static_cast<const char*>(value), expected) << key;
+    }
+}
+
+TEST_F(Resources, TheManifestAsksNoElevationAndNamesWindows7To11)
+{
+    std::string manifest = Bytes(RT_MANIFEST, 1);
+    const char* present[] = {
+        "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
+    };
+    for (const char* text : present)
+        EXPECT_NE(manifest.find(text), std::string::npos) << text;
+    for (const char* text : {"dpiAware", "Common-Controls", "dependency"})
+        EXPECT_EQ(manifest.find(text), std::string::npos) << text;
 }
 
 } // namespace
