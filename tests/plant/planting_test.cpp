@@ -42,39 +42,7 @@ std::vector<std::string> PlantedNames()
     return names;
 }
 
-const char STARTER_CLASS[] = "TavelkinStarter";
 const UINT TRAY_ICON_UID = 1000;
-
-// Local until the shared helpers of the same names land in win32_support.
-DWORD ProcessOf(HWND window)
-{
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return id;
-}
-
-struct Search {
-    DWORD processId;
-    const char* windowClass;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    Search& search = *reinterpret_cast<Search*>(parameter);
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (lstrcmpA(name, search.windowClass) == 0 && IsWindowVisible(window) && ProcessOf(window) == search.processId)
-        search.found = window;
-    return search.found == nullptr;
-}
-
-HWND VisibleWindow(const char* windowClass, DWORD processId)
-{
-    Search search = {processId, windowClass, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 void Plant(const std::vector<std::string>& names, const std::string& folder)
 {
@@ -85,7 +53,7 @@ void Plant(const std::vector<std::string>& names, const std::string& folder)
 
 TEST(Planting, NoPlantedDllIsLoadedIntoTheStarter)
 {
-    ASSERT_EQ(FindWindowA(STARTER_CLASS, nullptr), nullptr) << "a starter is already running";
+    ASSERT_EQ(Resident(), nullptr) << "a starter is already running";
     const char* underTest = std::getenv("STARTER_UNDER_TEST");
     std::string root = MakeTempFolder("planting");
     std::string kit = root + "\\kit", work = root + "\\work", records = root + "\\records",
@@ -107,16 +75,13 @@ TEST(Planting, NoPlantedDllIsLoadedIntoTheStarter)
     SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
     SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
 
-    std::string commandLine = "\"" + kit + "\\starter.exe\" \"" + kit + "\\tavelkin.run\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION starter = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, work.c_str(), &startup,
-                               &starter));
+    PROCESS_INFORMATION starter =
+        StartProcess(nullptr, "\"" + kit + "\\starter.exe\" \"" + kit + "\\tavelkin.run\"", work.c_str());
+    ASSERT_NE(starter.hProcess, nullptr);
     DWORD pid = starter.dwProcessId;
 
     HWND window = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (window = FindWindowA(STARTER_CLASS, nullptr)) && ProcessOf(window) == pid; }))
+    EXPECT_TRUE(WaitFor([&] { return (window = Resident()) && ProcessOf(window) == pid; }))
         << "the starter stays resident";
     EXPECT_EQ(WaitForRecords(records, 1).size(), 1u) << "the start-up launch";
     if (window) {
@@ -131,14 +96,8 @@ TEST(Planting, NoPlantedDllIsLoadedIntoTheStarter)
         EXPECT_EQ(WaitForRecords(records, 2).size(), 2u) << "the launch entry";
         PostMessageA(window, WM_COMMAND, IDM_QUIT, 0);
     }
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(starter.hProcess, 30000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(starter.hProcess, &code);
-    else
-        TerminateProcess(starter.hProcess, 99);
-    EXPECT_EQ(code, 0u) << "the starter quits";
-    CloseHandle(starter.hProcess);
-    CloseHandle(starter.hThread);
+    EXPECT_EQ(ExitCode(starter.hProcess), 0u) << "the starter quits";
+    CloseProcess(starter);
 
     for (Record& marker : ReadRecords(markers))
         EXPECT_NE(std::strtoul(marker["pid"].c_str(), nullptr, 10), pid)
