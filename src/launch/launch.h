@@ -30,9 +30,21 @@ std::string CommandLineTail(const std::string& commandLine, LeadBytePredicate is
 Text FirstToken(const std::string& tail);
 Text SecondToken(const std::string& tail);
 
+// UTF-16 text in the ANSI code page, exactly: absent when a character has no
+// form of its own there (no best fit, no '?'). The Windows build passes one
+// built on WideCharToMultiByte; the host build uses code page 1252's table.
+using AnsiConversion = Text (*)(const std::u16string&);
+Text Cp1252FromUtf16(const std::u16string& text);
+
 // Line n (from 0) of a run file, without its line end; absent when the file
-// cannot be read as a regular file or has no such line.
-Text ReadRunFileLine(const Text& path, unsigned long n);
+// cannot be read as a regular file or has no such line. A file that begins
+// with a byte-order mark is UTF-8 or UTF-16 text, whose values are converted.
+Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi = Cp1252FromUtf16);
+
+// Whether a block of that size can be had: the starter is built without
+// exceptions, so memory that a file or a command line asks for is asked for
+// here first, and a failure makes a value absent rather than end the process.
+bool Affordable(unsigned long long bytes);
 
 // What the shell is asked to "open".
 struct LaunchRequest {
@@ -47,4 +59,4 @@ std::string QuoteDocument(const std::string& document);
 
 // The whole launch decision for a command-line tail (absent or empty: the
 // default run file). No value means that no request is made at all.
-std::optional<LaunchRequest> DecideLaunch(const Text& tail);
+std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAnsi = Cp1252FromUtf16);
