@@ -48,16 +48,11 @@ std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAns
     std::string& parameters = request.parameters ? *request.parameters : request.parameters.emplace();
     if (!document || document->empty())
         return request;
-    std::string quoted = QuoteDocument(*document);
-    if (parameters.empty())
-        parameters = std::move(quoted);
-    else if (!Affordable(parameters.size() + quoted.size() + 2))
+    const std::string quoted = QuoteDocument(*document);
+    if (!parameters.empty() && !Affordable(parameters.size() + quoted.size() + 2))
         return std::nullopt; // no room for the joined parameters: no request rather than a wrong one
-    else {
-        // One copy of what may be a very long line, into room of its size.
-        std::string joined;
-        joined.reserve(parameters.size() + 1 + quoted.size());
-        parameters = std::move(joined.append(parameters).append(" ").append(quoted));
-    }
+    std::string joined; // one copy of what may be a very long line, into room of its size
+    joined.reserve(parameters.size() + 1 + quoted.size());
+    parameters = std::move(joined.append(parameters).append(parameters.empty() ? "" : " ").append(quoted));
     return request;
 }

@@ -30,20 +30,18 @@ std::string CommandLineTail(const std::string& commandLine, LeadBytePredicate is
 Text FirstToken(const std::string& tail);
 Text SecondToken(const std::string& tail);
 
-// UTF-16 text in the ANSI code page, exactly: absent when a character has no
-// form of its own there (no best fit, no '?'). The Windows build passes one
-// built on WideCharToMultiByte; the host build uses code page 1252's table.
+// UTF-16 text in the ANSI code page exactly, or absent (no best fit, no '?').
+// The Windows build passes one on WideCharToMultiByte; the host, 1252's table.
 using AnsiConversion = Text (*)(const std::u16string&);
 Text Cp1252FromUtf16(const std::u16string& text);
 
 // Line n (from 0) of a run file, without its line end; absent when the file
-// cannot be read as a regular file or has no such line. A file that begins
-// with a byte-order mark is UTF-8 or UTF-16 text, whose values are converted.
+// cannot be read as a regular file or has no such line. After a byte-order
+// mark the file is UTF-8 or UTF-16 text, its values converted by toAnsi.
 Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi = Cp1252FromUtf16);
 
-// Whether a block of that size can be had: the starter is built without
-// exceptions, so memory that a file or a command line asks for is asked for
-// here first, and a failure makes a value absent rather than end the process.
+// Whether a block of that size can be had. Built without exceptions, the
+// starter asks here first for memory that a run file wants.
 bool Affordable(unsigned long long bytes);
 
 // What the shell is asked to "open".

@@ -5,21 +5,20 @@
 
 bool AnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
+// Each stretch the reader converts is short. A UTF-8 code page converts any
+// valid text exactly, and takes no flags.
 Text AnsiFromUtf16(const std::u16string& text)
 {
-    // A UTF-8 code page converts every valid text exactly and takes no flags.
     const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int length = static_cast<int>(text.size());
+    std::string ansi(text.size() * 3, '\0');
     BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
-    if (text.size() > 0x7FFFFFFF || (size <= 0 && length > 0) || usedDefault || !Affordable(size + 1ull))
+    const int size = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(text.data()),
+                                         static_cast<int>(text.size()), &ansi[0], static_cast<int>(ansi.size()), nullptr,
+                                         utf8 ? nullptr : &usedDefault);
+    if ((size <= 0 && !text.empty()) || usedDefault)
         return std::nullopt;
-    std::string ansi(static_cast<size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_ACP, flags, wide, length, &ansi[0], size, nullptr, utf8 ? nullptr : &usedDefault) != size)
-        return std::nullopt;
-    return usedDefault ? Text() : Text(std::move(ansi));
+    ansi.resize(static_cast<size_t>(size < 0 ? 0 : size));
+    return ansi;
 }
 
 static const char* OrNull(const Text& text) { return text ? text->c_str() : nullptr; }

@@ -10,6 +10,5 @@ void LaunchFromCommandLine(const char* tail);
 
 // The ANSI code page's lead bytes, for forming the tail.
 bool AnsiLeadByte(unsigned char byte);
-// Run-file text in the ANSI code page, with no best fit and no default
-// character.
+// Run-file text in the ANSI code page: no best fit, no default character.
 Text AnsiFromUtf16(const std::u16string& text);

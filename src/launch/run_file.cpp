@@ -1,7 +1,6 @@
 #include "launch.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,8 +37,7 @@ long long ReadUpTo(int fd, char* buf, unsigned long long len)
     return static_cast<long long>(done);
 }
 
-// Where line n's value lies, in units (bytes, or UTF-16 code units) from the
-// start of the text.
+// Where line n's value lies, in units (bytes, UTF-16 code units) into the text.
 struct Where {
     unsigned long line = 0; // line ends passed
     bool found = false, done = false, cr = false; // cr: the value so far ends in CR
@@ -84,9 +82,8 @@ size_t Units(const unsigned char* s, size_t n, bool bigEndian, char16_t* out)
     return (n + 1) / 2;
 }
 
-// Decodes strictly, as far as whole characters go (to the end when atEnd):
-// the bytes used, or -1 for a byte that begins no character, an overlong
-// form, a surrogate out of its pair, or a character cut off at the end.
+// Decodes strictly as far as whole characters go (all when atEnd): the bytes
+// used, or -1 for a bad byte, an overlong form or a surrogate out of its pair.
 long long Decode(Encoding e, const unsigned char* s, size_t n, bool atEnd, std::u16string& out)
 {
     static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
@@ -114,23 +111,6 @@ long long Decode(Encoding e, const unsigned char* s, size_t n, bool atEnd, std::
         out += static_cast<char16_t>(cp);
     }
     return i < n && (atEnd || len == 0 || n - i >= 4) ? -1 : static_cast<long long>(i);
-}
-
-// First pass: finds line n, keeping nothing of the file.
-bool LocateInFile(int fd, long long size, Encoding e, long long at, unsigned long n, Where& w, char* buf)
-{
-    const unsigned long long mark = static_cast<unsigned long long>(at), width = e >= kUtf16LE ? 2 : 1;
-    char16_t units[kChunk / 2];
-    for (long long got = 0; at < size && !w.done; at += got) {
-        if ((got = ReadUpTo(fd, buf, static_cast<unsigned long long>(std::min<long long>(size - at, kChunk)))) <= 0)
-            return got == 0;
-        const unsigned long long offset = (static_cast<unsigned long long>(at) - mark) / width;
-        if (width == 1)
-            Locate(buf, buf + got, offset, n, w);
-        else
-            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf), static_cast<size_t>(got), e == kUtf16BE, units), offset, n, w);
-    }
-    return true;
 }
 
 // Second pass: reads the value's bytes, converting stretch by stretch.
@@ -165,13 +145,13 @@ Text TakeFromFile(int fd, Encoding e, unsigned long long left, AnsiConversion to
 
 bool Affordable(unsigned long long bytes)
 {
-    void* probe = bytes < SIZE_MAX ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
+    void* probe = bytes < static_cast<size_t>(-1) ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
     std::free(probe);
     return probe != nullptr;
 }
 
-// Line n is found in a first pass and read in a second, so that its value is
-// held once, in room of its size, however long the line and the file.
+// Line n is found in one pass and read in a second, so that its value is held
+// once, in room of its size, however long the line and the file.
 Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
 {
     const int fd = path ? open(path->c_str(), kOpenFlags) : -1;
@@ -186,17 +166,26 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     const long long size = st.st_size;
     char buf[kChunk];
     const long long head = ReadUpTo(fd, buf, std::min<long long>(size, 3));
-    static const char* const marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
-    Encoding e = kBytes;
-    for (int k = kUtf8; k <= kUtf16BE; ++k)
-        if (head >= static_cast<long long>(std::strlen(marks[k])) && std::memcmp(buf, marks[k], std::strlen(marks[k])) == 0)
-            e = static_cast<Encoding>(k);
-    const long long mark = static_cast<long long>(std::strlen(marks[e])), width = e >= kUtf16LE ? 2 : 1;
-    if (head >= 0 && mark == size)
+    const std::string start(buf, static_cast<size_t>(std::max(head, 0ll)));
+    const Encoding e = start == "\xEF\xBB\xBF" ? kUtf8 : !start.find("\xFF\xFE") ? kUtf16LE : !start.find("\xFE\xFF") ? kUtf16BE : kBytes;
+    const long long mark = e == kUtf8 ? 3 : e == kBytes ? 0 : 2, width = e >= kUtf16LE ? 2 : 1;
+    if (head < 0 || Seek(fd, mark, SEEK_SET) != mark)
+        return std::nullopt;
+    if (mark == size)
         return std::string(); // no text at all: every line is empty
+    // First pass: where line n lies, keeping nothing of the file.
     Where w;
-    if (head < 0 || Seek(fd, mark, SEEK_SET) != mark || !LocateInFile(fd, size, e, mark, n, w, buf) || !w.found ||
-        Seek(fd, mark + static_cast<long long>(w.start) * width, SEEK_SET) < 0)
+    char16_t units[kChunk / 2];
+    for (long long at = mark, got = 1; at < size && !w.done && got > 0; at += got) {
+        if ((got = ReadUpTo(fd, buf, static_cast<unsigned long long>(std::min<long long>(size - at, kChunk)))) < 0)
+            return std::nullopt;
+        const unsigned long long offset = static_cast<unsigned long long>((at - mark) / width);
+        if (width == 1)
+            Locate(buf, buf + got, offset, n, w);
+        else
+            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf), static_cast<size_t>(got), e == kUtf16BE, units), offset, n, w);
+    }
+    if (!w.found || Seek(fd, mark + static_cast<long long>(w.start) * width, SEEK_SET) < 0)
         return std::nullopt;
     return TakeFromFile(fd, e, w.length * static_cast<unsigned long long>(width), toAnsi, buf);
 }
@@ -205,9 +194,8 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
 // other bytes the code points of their own number.
 Text Cp1252FromUtf16(const std::u16string& text)
 {
-    static const char16_t high[32] = {0x20AC, 0x81, 0x201A, 0x192, 0x201E, 0x2026, 0x2020, 0x2021, 0x2C6, 0x2030, 0x160,
-        0x2039, 0x152, 0x8D, 0x17D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x2DC, 0x2122,
-        0x161, 0x203A, 0x153, 0x9D, 0x17E, 0x178};
+    static const char16_t high[] = u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
+                                   u"\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
     std::string ansi(text.size(), '\0');
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
