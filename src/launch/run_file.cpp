@@ -164,30 +164,33 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     if (Status(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     const long long size = st.st_size;
+    // First pass: where line n lies, keeping nothing of the file but the
+    // last stretch read.
     char buf[kChunk];
-    const long long head = ReadUpTo(fd, buf, std::min<long long>(size, 3));
-    const std::string start(buf, static_cast<size_t>(std::max(head, 0ll)));
-    const Encoding e = start == "\xEF\xBB\xBF" ? kUtf8 : !start.find("\xFF\xFE") ? kUtf16LE : !start.find("\xFE\xFF") ? kUtf16BE : kBytes;
-    const long long mark = e == kUtf8 ? 3 : e == kBytes ? 0 : 2, width = e >= kUtf16LE ? 2 : 1;
-    if (head < 0 || Seek(fd, mark, SEEK_SET) != mark)
-        return std::nullopt;
-    if (mark == size)
-        return std::string(); // no text at all: every line is empty
-    // First pass: where line n lies, keeping nothing of the file.
-    Where w;
     char16_t units[kChunk / 2];
-    for (long long at = mark, got = 1; at < size && !w.done && got > 0; at += got) {
+    Encoding e = kBytes;
+    long long mark = 0, width = 1, at = 0, got = 1;
+    Where w;
+    for (; at < size && !w.done && got > 0; at += got) {
         if ((got = ReadUpTo(fd, buf, static_cast<unsigned long long>(std::min<long long>(size - at, kChunk)))) < 0)
             return std::nullopt;
-        const unsigned long long offset = static_cast<unsigned long long>((at - mark) / width);
+        const std::string head(buf, at == 0 ? static_cast<size_t>(std::min(got, 3ll)) : 0);
+        if (at == 0 && (e = head == "\xEF\xBB\xBF" ? kUtf8 : !head.find("\xFF\xFE") ? kUtf16LE : !head.find("\xFE\xFF") ? kUtf16BE : kBytes))
+            mark = e == kUtf8 ? 3 : 2, width = e == kUtf8 ? 1 : 2;
+        const long long from = at == 0 ? mark : 0, offset = (at + from - mark) / width;
         if (width == 1)
-            Locate(buf, buf + got, offset, n, w);
+            Locate(buf + from, buf + got, static_cast<unsigned long long>(offset), n, w);
         else
-            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf), static_cast<size_t>(got), e == kUtf16BE, units), offset, n, w);
+            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf + from), static_cast<size_t>(got - from), e == kUtf16BE, units), static_cast<unsigned long long>(offset), n, w);
     }
-    if (!w.found || Seek(fd, mark + static_cast<long long>(w.start) * width, SEEK_SET) < 0)
+    if (mark == size)
+        return std::string(); // no text at all: every line is empty
+    const long long start = mark + static_cast<long long>(w.start) * width, length = static_cast<long long>(w.length) * width;
+    if (w.found && e == kBytes && start >= at - got && start + length <= at)
+        return std::string(buf + (start - (at - got)), static_cast<size_t>(length)); // all in the stretch at hand
+    if (!w.found || Seek(fd, start, SEEK_SET) != start)
         return std::nullopt;
-    return TakeFromFile(fd, e, w.length * static_cast<unsigned long long>(width), toAnsi, buf);
+    return TakeFromFile(fd, e, static_cast<unsigned long long>(length), toAnsi, buf);
 }
 
 // Code page 1252 as Windows has it: 0x80..0x9F hold these characters, the
