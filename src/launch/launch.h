@@ -46,9 +46,7 @@ bool Affordable(unsigned long long bytes);
 
 // What the shell is asked to "open".
 struct LaunchRequest {
-    Text program;
-    Text parameters;
-    Text directory;
+    Text program, parameters, directory;
 };
 
 // The document as it goes into the parameters: quoted when it holds a blank
