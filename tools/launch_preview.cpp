@@ -58,8 +58,10 @@ int main(int argc, char** argv)
 {
 #ifdef _WIN32
     LeadBytePredicate isLeadByte = AnsiLeadByte;
+    AnsiConversion toAnsi = AnsiFromUtf16;
 #else
     LeadBytePredicate isLeadByte = NoLeadBytes;
+    AnsiConversion toAnsi = Cp1252FromUtf16;
 #endif
     std::string tail;
     if (argc >= 2 && std::strcmp(argv[1], "--command-line") == 0) {
@@ -72,7 +74,7 @@ int main(int argc, char** argv)
         return Usage();
     }
 
-    std::optional<LaunchRequest> request = DecideLaunch(tail);
+    std::optional<LaunchRequest> request = DecideLaunch(tail, toAnsi);
     if (!request) {
         std::puts("null");
         return 0;

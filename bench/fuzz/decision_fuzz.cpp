@@ -108,7 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(Listing(g_folder) == before, "the scratch folder is left as it was");
 
     const bool haveTail = tail && !tail->empty();
-    const Text runFile = haveTail ? FirstToken(*tail) : Text(DEFAULT_RUN_FILE);
+    // The tokens by the model, not by the code under test.
+    const ReferenceTokens tokens(haveTail ? *tail : std::string());
+    const Text runFile = haveTail ? tokens.first : Text(DEFAULT_RUN_FILE);
     Check(request.has_value() == runFile.has_value(), "no request only for an unclosed quote");
     if (!request)
         return 0;
@@ -134,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(!StartsWith(*parameters, " ") || (line2Used && StartsWith(*line2, " ")),
           "parameters start with a blank only when line 2 does");
 
-    const Text document = request->program ? SecondToken(*tail) : Text();
+    const Text document = request->program ? tokens.second : Text();
     if (!document || document->empty()) {
         Check(*parameters == (line2Used ? *line2 : std::string()), "no document: line 2 alone");
         return 0;

@@ -109,41 +109,150 @@ inline std::vector<std::string> Listing(const std::string& folder)
     return entries;
 }
 
-// A run file's lines by the text rules, done the slow and obvious way: cut
-// at Ctrl-Z, count LFs to the line, then take off a CR that stood before its
-// LF and whatever follows a NUL.
-struct ReferenceRunFile {
-    std::string text; // up to the Ctrl-Z
-    bool zeroBytes;
-    size_t lineCount;
+// Well-formed UTF-8 as the Unicode standard tabulates it: the lead byte's
+// range fixes how many bytes follow and the range of the first of them.
+inline bool ModelUtf8(const std::string& bytes, std::u16string& out)
+{
+    static const struct { unsigned char from, to, follow, low, high; } rows[] = {
+        {0x00, 0x7F, 0, 0, 0},       {0xC2, 0xDF, 1, 0x80, 0xBF}, {0xE0, 0xE0, 2, 0xA0, 0xBF},
+        {0xE1, 0xEC, 2, 0x80, 0xBF}, {0xED, 0xED, 2, 0x80, 0x9F}, {0xEE, 0xEF, 2, 0x80, 0xBF},
+        {0xF0, 0xF0, 3, 0x90, 0xBF}, {0xF1, 0xF3, 3, 0x80, 0xBF}, {0xF4, 0xF4, 3, 0x80, 0x8F}};
+    for (size_t i = 0; i < bytes.size();) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        const auto* row = std::find_if(std::begin(rows), std::end(rows), [&](const auto& r) { return lead >= r.from && lead <= r.to; });
+        if (row == std::end(rows) || i + row->follow >= bytes.size())
+            return false;
+        unsigned long cp = lead & (row->follow == 0 ? 0x7F : 0x3F >> row->follow);
+        for (unsigned k = 1; k <= row->follow; ++k) {
+            const unsigned char b = static_cast<unsigned char>(bytes[i + k]);
+            if (b < (k == 1 ? row->low : 0x80) || b > (k == 1 ? row->high : 0xBF))
+                return false;
+            cp = cp * 64 + (b - 0x80);
+        }
+        if (cp >= 0x10000)
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) / 1024))), cp = 0xDC00 + (cp - 0x10000) % 1024;
+        out.push_back(static_cast<char16_t>(cp));
+        i += row->follow + 1;
+    }
+    return true;
+}
 
-    explicit ReferenceRunFile(const std::string& bytes)
-        : text(bytes.substr(0, bytes.find('\x1A'))), zeroBytes(bytes.empty()), lineCount(0)
+// A run file's lines by the text rules, done the slow and obvious way: take
+// off a byte-order mark and read the text as its code units, cut at Ctrl-Z,
+// count LFs to the line, then take off a CR that stood before its LF and
+// whatever follows a NUL. A value of a marked file must then decode and
+// convert whole.
+template <class Units>
+struct ReferenceText {
+    Units text; // up to the Ctrl-Z
+    bool zeroBytes;
+    size_t lineCount = 0;
+
+    explicit ReferenceText(const Units& all) : text(all.substr(0, all.find(0x1A))), zeroBytes(all.empty())
     {
-        for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', lf + 1))
+        for (size_t lf = text.find('\n'); lf != Units::npos; lf = text.find('\n', lf + 1))
             ++lineCount;
         if (!text.empty() && text.back() != '\n')
             ++lineCount;
     }
 
-    size_t LineCount() const { return lineCount; }
-
-    Text Line(unsigned long n) const
+    std::optional<Units> Line(unsigned long n) const
     {
         if (zeroBytes)
-            return std::string();
-        if (n >= LineCount())
+            return Units();
+        if (n >= lineCount)
             return std::nullopt;
         size_t start = 0;
         for (unsigned long i = 0; i < n; ++i)
             start = text.find('\n', start) + 1;
         const size_t lf = text.find('\n', start);
-        size_t end = lf == std::string::npos ? text.size() : lf;
-        if (lf != std::string::npos && end > start && text[end - 1] == '\r')
+        size_t end = lf == Units::npos ? text.size() : lf;
+        if (lf != Units::npos && end > start && text[end - 1] == '\r')
             --end;
-        const size_t nul = text.find('\0', start);
+        const size_t nul = text.find(typename Units::value_type(0), start);
         if (nul < end)
             end = nul;
         return text.substr(start, end - start);
+    }
+};
+
+struct ReferenceRunFile {
+    enum { kPlain, kUtf8, kUtf16LE, kUtf16BE } encoding = kPlain;
+    ReferenceText<std::string> bytes;
+    ReferenceText<std::u16string> units;
+
+    static std::string AfterMark(const std::string& all, size_t mark) { return all.substr(std::min(mark, all.size())); }
+    static std::u16string Units16(const std::string& b, bool bigEndian)
+    {
+        std::u16string u;
+        for (size_t i = 0; i < b.size(); i += 2) // a lone last byte: a unit no value may hold
+            u.push_back(i + 1 == b.size() ? 0xDFFF : bigEndian ? (unsigned char)b[i] * 256 + (unsigned char)b[i + 1]
+                                                            : (unsigned char)b[i + 1] * 256 + (unsigned char)b[i]);
+        return u;
+    }
+    static int EncodingOf(const std::string& all)
+    {
+        if (all.rfind("\xEF\xBB\xBF", 0) == 0)
+            return kUtf8;
+        return all.rfind("\xFF\xFE", 0) == 0 ? kUtf16LE : all.rfind("\xFE\xFF", 0) == 0 ? kUtf16BE : kPlain;
+    }
+
+    explicit ReferenceRunFile(const std::string& all)
+        : encoding(static_cast<decltype(encoding)>(EncodingOf(all))),
+          bytes(AfterMark(all, encoding == kUtf8 ? 3 : encoding == kPlain ? 0 : 2)),
+          units(encoding >= kUtf16LE ? Units16(AfterMark(all, 2), encoding == kUtf16BE) : std::u16string())
+    {
+    }
+
+    size_t LineCount() const { return encoding >= kUtf16LE ? units.lineCount : bytes.lineCount; }
+
+    Text Line(unsigned long n) const
+    {
+        if (encoding == kPlain)
+            return bytes.Line(n);
+        std::optional<std::u16string> value = encoding >= kUtf16LE ? units.Line(n) : std::u16string();
+        if (encoding == kUtf8) {
+            const std::optional<std::string> raw = bytes.Line(n);
+            if (!raw || !ModelUtf8(*raw, *value))
+                return std::nullopt;
+        }
+        if (!value)
+            return std::nullopt;
+        for (size_t i = 0; i < value->size(); ++i) { // surrogates only in whole pairs
+            const char16_t u = (*value)[i];
+            if (u >= 0xDC00 && u < 0xE000)
+                return std::nullopt;
+            if (u >= 0xD800 && u < 0xDC00 && (++i == value->size() || (*value)[i] < 0xDC00 || (*value)[i] >= 0xE000))
+                return std::nullopt;
+        }
+        return Cp1252FromUtf16(*value);
+    }
+};
+
+// The command-line token rules walked through once, a character at a time:
+// a token is a quoted stretch up to its closing quote (none without one) or
+// a run up to a blank; after the first, exactly one character is passed
+// over, and the second token may not start with a blank.
+struct ReferenceTokens {
+    Text first, second;
+
+    explicit ReferenceTokens(const std::string& t)
+    {
+        size_t i = 0;
+        first = Take(t, i);
+        if (!first || i >= t.size() || ++i >= t.size() || t[i] == ' ')
+            return;
+        second = Take(t, i);
+    }
+
+    static Text Take(const std::string& t, size_t& i)
+    {
+        std::string token;
+        const bool quoted = i < t.size() && t[i] == '"';
+        for (i += quoted; i < t.size() && t[i] != (quoted ? '"' : ' '); ++i)
+            token += t[i];
+        if (quoted && i++ >= t.size())
+            return std::nullopt;
+        return token;
     }
 };

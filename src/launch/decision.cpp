@@ -28,7 +28,7 @@ std::string QuoteDocument(const std::string& document)
     return quoted;
 }
 
-std::optional<LaunchRequest> DecideLaunch(const Text& tail)
+std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAnsi)
 {
     const bool haveTail = tail && !tail->empty();
     Text runFile = haveTail ? FirstToken(*tail) : Text(DEFAULT_RUN_FILE);
@@ -36,26 +36,23 @@ std::optional<LaunchRequest> DecideLaunch(const Text& tail)
         return std::nullopt; // the tail opens a quote it never closes
 
     LaunchRequest request;
-    request.directory = ReadRunFileLine(runFile, 0);
-    request.program = ReadRunFileLine(runFile, 1);
-    Text fileParameters = ReadRunFileLine(runFile, 2);
-    if (!haveTail) {
-        request.parameters = fileParameters;
+    request.directory = ReadRunFileLine(runFile, 0, toAnsi);
+    request.program = ReadRunFileLine(runFile, 1, toAnsi);
+    request.parameters = ReadRunFileLine(runFile, 2, toAnsi);
+    if (!haveTail)
         return request;
-    }
 
     // The command line is looked at again only when there is a program to
     // hand a document to.
     Text document = request.program ? SecondToken(*tail) : Text();
-    const bool haveDocument = document && !document->empty();
-    std::string parameters;
-    if (fileParameters && !fileParameters->empty()) {
-        parameters = *fileParameters;
-        if (haveDocument)
-            parameters += " " + QuoteDocument(*document);
-    } else if (haveDocument) {
-        parameters = QuoteDocument(*document);
-    }
-    request.parameters = parameters;
+    std::string& parameters = request.parameters ? *request.parameters : request.parameters.emplace();
+    if (!document || document->empty())
+        return request;
+    const std::string quoted = QuoteDocument(*document);
+    if (!parameters.empty() && !Affordable(parameters.size() + quoted.size() + 2))
+        return std::nullopt; // no room for the joined parameters: no request rather than a wrong one
+    std::string joined; // one copy of what may be a very long line, into room of its size
+    joined.reserve(parameters.size() + 1 + quoted.size());
+    parameters = std::move(joined.append(parameters).append(parameters.empty() ? "" : " ").append(quoted));
     return request;
 }

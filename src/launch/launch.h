@@ -30,15 +30,23 @@ std::string CommandLineTail(const std::string& commandLine, LeadBytePredicate is
 Text FirstToken(const std::string& tail);
 Text SecondToken(const std::string& tail);
 
+// UTF-16 text in the ANSI code page exactly, or absent (no best fit, no '?').
+// The Windows build passes one on WideCharToMultiByte; the host, 1252's table.
+using AnsiConversion = Text (*)(const std::u16string&);
+Text Cp1252FromUtf16(const std::u16string& text);
+
 // Line n (from 0) of a run file, without its line end; absent when the file
-// cannot be read as a regular file or has no such line.
-Text ReadRunFileLine(const Text& path, unsigned long n);
+// cannot be read as a regular file or has no such line. After a byte-order
+// mark the file is UTF-8 or UTF-16 text, its values converted by toAnsi.
+Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi = Cp1252FromUtf16);
+
+// Whether a block of that size can be had. Built without exceptions, the
+// starter asks here first for memory that a run file wants.
+bool Affordable(unsigned long long bytes);
 
 // What the shell is asked to "open".
 struct LaunchRequest {
-    Text program;
-    Text parameters;
-    Text directory;
+    Text program, parameters, directory;
 };
 
 // The document as it goes into the parameters: quoted when it holds a blank
@@ -47,4 +55,4 @@ std::string QuoteDocument(const std::string& document);
 
 // The whole launch decision for a command-line tail (absent or empty: the
 // default run file). No value means that no request is made at all.
-std::optional<LaunchRequest> DecideLaunch(const Text& tail);
+std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAnsi = Cp1252FromUtf16);

@@ -1,200 +1,211 @@
 #include "launch.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/types.h>
 
 #ifdef _WIN32
 #include <io.h>
+using FileStatus = struct _stati64;
+const auto Status = _fstati64;
+const auto Seek = _lseeki64;
+constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
 #else
 #include <unistd.h>
+using FileStatus = struct stat;
+const auto Status = fstat;
+const auto Seek = lseek;
+// O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 #endif
 
 namespace {
 
-#ifdef _WIN32
-using FileSize = long long;
-int OpenForReading(const char* path) { return _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
-int ReadSome(int fd, char* buf, unsigned len) { return _read(fd, buf, len); }
-bool SeekTo(int fd, FileSize offset) { return _lseeki64(fd, offset, SEEK_SET) == offset; }
-void Close(int fd) { _close(fd); }
-// Only a regular disk file is a run file: a pipe or a device has no size to
-// trust and may hand out bytes forever.
-bool RegularFileSize(int fd, FileSize* size)
-{
-    struct _stati64 st;
-    if (_fstati64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
-        return false;
-    *size = st.st_size;
-    return true;
-}
-#else
-using FileSize = long long;
-// O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-int OpenForReading(const char* path) { return open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }
-int ReadSome(int fd, char* buf, unsigned len) { return static_cast<int>(read(fd, buf, len)); }
-bool SeekTo(int fd, FileSize offset) { return lseek(fd, static_cast<off_t>(offset), SEEK_SET) == offset; }
-void Close(int fd) { close(fd); }
-bool RegularFileSize(int fd, FileSize* size)
-{
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    *size = st.st_size;
-    return true;
-}
-#endif
+constexpr size_t kChunk = 64 * 1024;
+enum Encoding { kBytes, kUtf8, kUtf16LE, kUtf16BE };
 
-constexpr unsigned kChunk = 64 * 1024;
-constexpr char kCtrlZ = 0x1A;
-// The most room a long line may be given that its value may turn out not to
-// need.
-constexpr unsigned long long kMostSpareRoom = 16 * kChunk;
-
-// Makes room for a long line up front so that the value is not copied while
-// it grows; says no when the memory cannot be had at all.
-bool Reserve(std::string& value, unsigned long long total)
+// Fills buf with len bytes, fewer only where the file ends; -1 on an error.
+long long ReadUpTo(int fd, char* buf, unsigned long long len)
 {
-    if (total <= value.capacity())
-        return true;
-    if (total >= value.max_size() || total >= static_cast<unsigned long long>(SIZE_MAX))
-        return false;
-    void* probe = std::malloc(static_cast<size_t>(total) + 1);
-    if (!probe)
-        return false;
-    std::free(probe);
-    value.reserve(static_cast<size_t>(total));
-    return true;
+    unsigned long long done = 0;
+    for (long long got = 1; done < len && got > 0; done += static_cast<unsigned long long>(got))
+        if ((got = read(fd, buf + done, static_cast<unsigned>(std::min(len - done, 1ull << 30)))) < 0)
+            return -1;
+    return static_cast<long long>(done);
 }
 
-// How many bytes, from the reading position on, there are before a value
-// ends at an LF, a NUL, a Ctrl-Z or the end of what is left. Reads through
-// buf.
-unsigned long long ValueLength(int fd, char* buf, unsigned long long remaining)
-{
-    unsigned long long length = 0;
-    while (remaining > 0) {
-        unsigned want = remaining < kChunk ? static_cast<unsigned>(remaining) : kChunk;
-        int got = ReadSome(fd, buf, want);
-        if (got <= 0)
-            break;
-        remaining -= static_cast<unsigned>(got);
-        const char* end = buf + got;
-        for (char stopper : {'\n', '\0', kCtrlZ})
-            if (const char* at = static_cast<const char*>(std::memchr(buf, stopper, end - buf)))
-                end = at;
-        length += static_cast<unsigned long long>(end - buf);
-        if (end != buf + got)
-            break;
-    }
-    return length;
-}
-
-struct FileCloser {
-    int fd;
-    ~FileCloser() { Close(fd); }
+// Where line n's value lies, in units (bytes, UTF-16 code units) into the text.
+struct Where {
+    unsigned long line = 0; // line ends passed
+    bool found = false, done = false, cr = false; // cr: the value so far ends in CR
+    unsigned long long start = 0, length = 0;
 };
+
+template <class Unit>
+const Unit* Find(const Unit* p, const Unit* end, int unit)
+{
+    const Unit* at = std::char_traits<Unit>::find(p, static_cast<size_t>(end - p), static_cast<Unit>(unit));
+    return at ? at : end;
+}
+
+// The text rules over one stretch of units, `at` units into the text: an LF
+// ends a line and is no part of it, nor is the CR of a CR LF; a NUL ends the
+// value; a Ctrl-Z ends the text.
+template <class Unit>
+void Locate(const Unit* p, const Unit* end, unsigned long long at, unsigned long n, Where& w)
+{
+    const Unit* const first = p;
+    const Unit* z = Find(p, end, 0x1A);
+    for (const Unit* lf; w.line < n && p < z; p = lf == z ? z : lf + 1)
+        w.line += (lf = Find(p, z, '\n')) != z;
+    if (w.line == n && p < z) {
+        if (!w.found)
+            w.found = true, w.start = at + static_cast<unsigned long long>(p - first);
+        const Unit* lf = Find(p, z, '\n');
+        const Unit* stop = Find(p, lf, 0);
+        const bool cr = stop > p ? stop[-1] == '\r' : w.cr;
+        w.length += static_cast<unsigned long long>(stop - p) - (stop == lf && lf != z && cr);
+        w.done = stop != z;
+        w.cr = cr;
+    }
+    w.done = w.done || z != end;
+}
+
+// UTF-16 bytes as code units; a lone byte at the end is a unit of its own.
+size_t Units(const unsigned char* s, size_t n, bool bigEndian, char16_t* out)
+{
+    for (size_t i = 0; i < n; i += 2)
+        out[i / 2] = static_cast<char16_t>(i + 1 == n ? 0xDC00 : bigEndian ? s[i] << 8 | s[i + 1] : s[i + 1] << 8 | s[i]);
+    return (n + 1) / 2;
+}
+
+// Decodes strictly as far as whole characters go (all when atEnd): the bytes
+// used, or -1 for a bad byte, an overlong form or a surrogate out of its pair.
+long long Decode(Encoding e, const unsigned char* s, size_t n, bool atEnd, std::u16string& out)
+{
+    static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    size_t i = 0, len = 0;
+    for (unsigned long cp = 0; i < n; i += len) {
+        if (e != kUtf8) {
+            char16_t u[2];
+            len = Units(s + i, std::min<size_t>(n - i, 4), e == kUtf16BE, u) > 1 && (u[0] & 0xFC00) == 0xD800 ? 4 : 2;
+            if (i + len > n)
+                break;
+            cp = len == 2 ? u[0] : (u[1] & 0xFC00) == 0xDC00 ? 0x10000 + ((u[0] - 0xD800) << 10) + (u[1] - 0xDC00) : 0xD800;
+        } else {
+            const unsigned c = s[i];
+            len = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+            if (len == 0 || i + len > n)
+                break;
+            cp = len == 1 ? c : c & (0x7Fu >> len);
+            for (size_t k = 1; k < len; ++k)
+                cp = (s[i + k] & 0xC0) != 0x80 ? 0xD800 : cp << 6 | (s[i + k] & 0x3F);
+        }
+        if ((e == kUtf8 && cp < least[len]) || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
+            return -1;
+        if (cp >= 0x10000)
+            out += static_cast<char16_t>(0xD7C0 + (cp >> 10)), cp = 0xDC00 | (cp & 0x3FF);
+        out += static_cast<char16_t>(cp);
+    }
+    return i < n && (atEnd || len == 0 || n - i >= 4) ? -1 : static_cast<long long>(i);
+}
+
+// Second pass: reads the value's bytes, converting stretch by stretch.
+Text TakeFromFile(int fd, Encoding e, unsigned long long left, AnsiConversion toAnsi, char* buf)
+{
+    std::string value;
+    if (!Affordable(left + 1))
+        return std::nullopt;
+    if (e == kBytes) {
+        value.resize(static_cast<size_t>(left));
+        const long long got = ReadUpTo(fd, &value[0], left);
+        return got < 0 ? Text() : (value.resize(static_cast<size_t>(got)), Text(std::move(value)));
+    }
+    value.reserve(static_cast<size_t>(left)); // no character takes more bytes in ANSI than in the file
+    for (size_t kept = 0;;) {
+        const unsigned long long want = std::min<unsigned long long>(left, kChunk - kept);
+        const long long got = ReadUpTo(fd, buf + kept, want);
+        left = got < static_cast<long long>(want) ? 0 : left - want;
+        std::u16string units;
+        const long long used = got < 0 ? -1 : Decode(e, reinterpret_cast<unsigned char*>(buf), kept + static_cast<size_t>(got), left == 0, units);
+        const Text ansi = used < 0 ? Text() : toAnsi(units);
+        if (!ansi)
+            return std::nullopt;
+        value += *ansi;
+        std::memmove(buf, buf + used, kept = kept + static_cast<size_t>(got - used));
+        if (left == 0)
+            return value;
+    }
+}
 
 } // namespace
 
-// The file is read as text by the reader's own rules, the same on every
-// platform: CR LF reads as LF, a lone CR stays, Ctrl-Z ends the readable
-// text, a NUL ends the value, and no line has a length limit. The reading
-// streams through one buffer, so memory stays at the value plus that buffer.
-Text ReadRunFileLine(const Text& path, unsigned long n)
+bool Affordable(unsigned long long bytes)
 {
-    if (!path)
-        return std::nullopt;
-    int fd = OpenForReading(path->c_str());
+    void* probe = bytes < static_cast<size_t>(-1) ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
+    std::free(probe);
+    return probe != nullptr;
+}
+
+// Line n is found in one pass and read in a second, so that its value is held
+// once, in room of its size, however long the line and the file.
+Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
+{
+    const int fd = path ? open(path->c_str(), kOpenFlags) : -1;
     if (fd < 0)
         return std::nullopt;
-    FileCloser closer{fd};
-
-    FileSize size = 0;
-    if (!RegularFileSize(fd, &size) || size < 0)
+    struct Closer { int fd; ~Closer() { close(fd); } } closer{fd};
+    // Only what is there at open is read: a growing file cannot keep the
+    // reader busy. Nor can a pipe or a device, which are no run files.
+    FileStatus st;
+    if (Status(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    if (size == 0)
-        return std::string(); // an empty file gives an empty value for every line
-
-    // Only the bytes that were there when the file was opened are read, so a
-    // file that keeps growing cannot keep the reader busy.
-    unsigned long long remaining = static_cast<unsigned long long>(size);
-    unsigned long line = 0;
-    bool inLine = false; // some of line n has been read, or room made for it
-    std::string value;
+    const long long size = st.st_size;
+    // First pass: where line n lies, keeping nothing of the file but the
+    // last stretch read.
     char buf[kChunk];
-
-    while (remaining > 0) {
-        unsigned want = remaining < kChunk ? static_cast<unsigned>(remaining) : kChunk;
-        int got = ReadSome(fd, buf, want);
-        if (got < 0)
+    char16_t units[kChunk / 2];
+    Encoding e = kBytes;
+    long long mark = 0, width = 1, at = 0, got = 1;
+    Where w;
+    for (; at < size && !w.done && got > 0; at += got) {
+        if ((got = ReadUpTo(fd, buf, static_cast<unsigned long long>(std::min<long long>(size - at, kChunk)))) < 0)
             return std::nullopt;
-        if (got == 0)
-            break;
-        remaining -= static_cast<unsigned>(got);
-
-        const char* p = buf;
-        const char* end = buf + got;
-        bool endOfText = false;
-        if (const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, end - p))) {
-            end = z;
-            endOfText = true;
-        }
-
-        while (line < n && p < end) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            if (!lf) {
-                p = end;
-                break;
-            }
-            p = lf + 1;
-            ++line;
-        }
-
-        if (line == n && p < end) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            const char* stop = lf ? lf : end;
-            // Nothing after a NUL changes the value, so the rest of its line
-            // need not be read at all.
-            if (const char* nul = static_cast<const char*>(std::memchr(p, '\0', stop - p))) {
-                value.append(p, nul);
-                return value;
-            }
-            // A line that runs on past the buffer gets its room made once, so
-            // that the value is never copied as it grows. The rest of the
-            // file bounds its length: room for that much is made when little
-            // of it can go unused. Otherwise, or when that much memory cannot
-            // be had, the value is measured by reading on to its end, and the
-            // line is read again into room of just its size; only the value
-            // and what ends it are read again, so that a file changing
-            // meanwhile cannot make the value outgrow its room.
-            if (!inLine && !lf && !endOfText &&
-                (remaining > kMostSpareRoom || !Reserve(value, static_cast<unsigned long long>(stop - p) + remaining))) {
-                const FileSize lineStart = (size - static_cast<FileSize>(remaining)) - (got - (p - buf));
-                const unsigned long long length = static_cast<unsigned long long>(stop - p) + ValueLength(fd, buf, remaining);
-                if (!Reserve(value, length + 1) || !SeekTo(fd, lineStart))
-                    return std::nullopt;
-                remaining = std::min(static_cast<unsigned long long>(size - lineStart), length + 1);
-                inLine = true;
-                continue;
-            }
-            inLine = true;
-            value.append(p, stop);
-            if (lf) {
-                // The CR of a CR LF pair is part of the line end, not the value.
-                if (!value.empty() && value.back() == '\r')
-                    value.pop_back();
-                return value;
-            }
-        }
-        if (endOfText)
-            break;
+        const std::string head(buf, at == 0 ? static_cast<size_t>(std::min(got, 3ll)) : 0);
+        if (at == 0 && (e = head == "\xEF\xBB\xBF" ? kUtf8 : !head.find("\xFF\xFE") ? kUtf16LE : !head.find("\xFE\xFF") ? kUtf16BE : kBytes))
+            mark = e == kUtf8 ? 3 : 2, width = e == kUtf8 ? 1 : 2;
+        const long long from = at == 0 ? mark : 0, offset = (at + from - mark) / width;
+        if (width == 1)
+            Locate(buf + from, buf + got, static_cast<unsigned long long>(offset), n, w);
+        else
+            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf + from), static_cast<size_t>(got - from), e == kUtf16BE, units), static_cast<unsigned long long>(offset), n, w);
     }
-    if (inLine)
-        return value;
-    return std::nullopt;
+    if (mark == size)
+        return std::string(); // no text at all: every line is empty
+    const long long start = mark + static_cast<long long>(w.start) * width, length = static_cast<long long>(w.length) * width;
+    if (w.found && e == kBytes && start >= at - got && start + length <= at)
+        return std::string(buf + (start - (at - got)), static_cast<size_t>(length)); // all in the stretch at hand
+    if (!w.found || Seek(fd, start, SEEK_SET) != start)
+        return std::nullopt;
+    return TakeFromFile(fd, e, static_cast<unsigned long long>(length), toAnsi, buf);
+}
+
+// Code page 1252 as Windows has it: 0x80..0x9F hold these characters, the
+// other bytes the code points of their own number.
+Text Cp1252FromUtf16(const std::u16string& text)
+{
+    static const char16_t high[] = u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
+                                   u"\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
+    std::string ansi(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const char16_t* at = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ? nullptr : std::find(high, high + 32, c);
+        if (at == high + 32)
+            return std::nullopt;
+        ansi[i] = static_cast<char>(at ? 0x80 + (at - high) : c);
+    }
+    return ansi;
 }

@@ -7,32 +7,36 @@
 // with exceptions and needs that machinery too: far more than the program
 // itself. So the string code the program uses is instantiated here, without
 // exceptions, and the few ways the runtime had of throwing end the process
-// at once, as an uncaught exception would have. Only starter.exe links this
-// file; the test programs keep the runtime as it is.
+// at once, as an uncaught exception would have, but silently: abort() would
+// show the C runtime's error box first. The launch path asks Affordable for
+// the memory a run file wants before taking it, so it never ends here. Only
+// starter.exe links this file; the test programs keep the runtime as it is.
 #include <cstdlib>
 #include <new>
 #include <string>
 
 template class std::basic_string<char>;
 
+[[noreturn]] static void EndSilently() { std::_Exit(3); }
+
 // Every function of the runtime's own that throws, so that its object file,
 // which defines them all together, is never linked.
 namespace std {
-void __throw_bad_exception() { abort(); }
-void __throw_bad_alloc() { abort(); }
-void __throw_bad_array_new_length() { abort(); }
-void __throw_bad_cast() { abort(); }
-void __throw_bad_typeid() { abort(); }
-void __throw_logic_error(const char*) { abort(); }
-void __throw_domain_error(const char*) { abort(); }
-void __throw_invalid_argument(const char*) { abort(); }
-void __throw_length_error(const char*) { abort(); }
-void __throw_out_of_range(const char*) { abort(); }
-void __throw_out_of_range_fmt(const char*, ...) { abort(); }
-void __throw_runtime_error(const char*) { abort(); }
-void __throw_range_error(const char*) { abort(); }
-void __throw_overflow_error(const char*) { abort(); }
-void __throw_underflow_error(const char*) { abort(); }
+void __throw_bad_exception() { EndSilently(); }
+void __throw_bad_alloc() { EndSilently(); }
+void __throw_bad_array_new_length() { EndSilently(); }
+void __throw_bad_cast() { EndSilently(); }
+void __throw_bad_typeid() { EndSilently(); }
+void __throw_logic_error(const char*) { EndSilently(); }
+void __throw_domain_error(const char*) { EndSilently(); }
+void __throw_invalid_argument(const char*) { EndSilently(); }
+void __throw_length_error(const char*) { EndSilently(); }
+void __throw_out_of_range(const char*) { EndSilently(); }
+void __throw_out_of_range_fmt(const char*, ...) { EndSilently(); }
+void __throw_runtime_error(const char*) { EndSilently(); }
+void __throw_range_error(const char*) { EndSilently(); }
+void __throw_overflow_error(const char*) { EndSilently(); }
+void __throw_underflow_error(const char*) { EndSilently(); }
 } // namespace std
 
 // The runtime's operator new throws std::bad_alloc itself, so it is replaced
@@ -41,7 +45,7 @@ void* operator new(std::size_t size)
 {
     if (void* memory = std::malloc(size ? size : 1))
         return memory;
-    std::abort();
+    EndSilently();
 }
 
 void operator delete(void* memory) noexcept { std::free(memory); }

@@ -28,6 +28,10 @@ CASES = [
     ("bytes below 0x20 and above 0x7F", ["odd.run"],
      '{"verb":"open","program":"\\u00E4\\u00FF\\u0080","parameters":"a\\tb\\u0001\\r",'
      '"directory":"","show":5}', 0),
+    ("UTF-8 with a mark: converted to the ANSI code page", ["utf8.run doc"],
+     '{"verb":"open","program":"\\u00E4\\u0080.exe","parameters":"\\u00FF doc","directory":"C:\\\\W","show":5}', 0),
+    ("UTF-16 with a mark; a fullwidth quote makes the value absent", ["utf16.run"],
+     '{"verb":"open","program":"p","parameters":"\\u00E4","directory":null,"show":5}', 0),
     ("empty tail reads the default run file", [""],
      None, 0),  # filled in below once the default run file exists
     ("full command line", ["--command-line", '"C:\\Program Files\\starter.exe" kit.run doc.xhtml'],
@@ -50,10 +54,12 @@ def main():
                 f.write(data)
         write("kit.run", b'C:\\Work\r\nC:\\Tools\\"prog".exe\r\n-x\r\n')
         write("odd.run", b"\n\xe4\xff\x80\na\tb\x01\r")
+        write("utf8.run", b"\xef\xbb\xbfC:\\W\r\n" + "\u00e4\u20ac.exe\r\n\u00ff\r\n".encode("utf-8"))
+        write("utf16.run", b"\xff\xfe" + "\uff02x\uff02\np\n\u00e4\n".encode("utf-16-le"))
         for name, args, want, code in CASES[:2]:
             failures += check(name, args, want, code, work)
         write("tavelkin.run", b"D\nP\n\n")
-        CASES[5] = (CASES[5][0], [""], '{"verb":"open","program":"P","parameters":"","directory":"D","show":5}', 0)
+        CASES[7] = (CASES[7][0], [""], '{"verb":"open","program":"P","parameters":"","directory":"D","show":5}', 0)
         for name, args, want, code in CASES[2:]:
             failures += check(name, args, want, code, work)
     print(f"{len(CASES) - failures} passed, {failures} failed")

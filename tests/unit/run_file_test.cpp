@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "launch_shell.h"
+
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -11,6 +15,11 @@
 namespace {
 
 const Text None;
+#ifdef _WIN32
+const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
+#else
+const AnsiConversion kConversions[] = {Cp1252FromUtf16};
+#endif
 
 struct LineCase {
     const char* name;
@@ -63,6 +72,75 @@ TEST(RunFile, LinesAreReadByTheTextRules)
     }
 }
 
+std::string Utf16(const std::u16string& text, bool bigEndian)
+{
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text)
+        bytes += bigEndian ? std::string{char(u >> 8), char(u & 0xFF)} : std::string{char(u & 0xFF), char(u >> 8)};
+    return bytes;
+}
+
+// Files with a byte-order mark: the same text rules over the characters, each
+// value converted to the ANSI code page exactly or not at all. The host build
+// converts by code page 1252's table; under Wine, whose code page is 1252,
+// the system's own conversion gives the same values.
+TEST(RunFile, MarkedFilesAreDecodedAndConverted)
+{
+    using namespace std::string_literals;
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string umlauts = "x" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "\xC3\xA4"; return s; }();
+    const std::u16string edge = std::u16string(32767 - 1, u'e') + u"\r\nz"; // the CR ends the first read
+    const LineCase cases[] = {
+        {"UTF-8: the mark is no part of line 0", bom + "C:\\Work\r\nprog.exe\r\n", 0, "C:\\Work"},
+        {"UTF-8: CR LF reads as LF", bom + "C:\\Work\r\nprog.exe\r\n", 1, "prog.exe"},
+        {"UTF-8: lone CR stays, NUL ends the value", bom + "a\rb\0c\nd\x1A" "e\n"s, 0, "a\rb"},
+        {"UTF-8: Ctrl-Z ends the value", bom + "a\rb\0c\nd\x1A" "e\n"s, 1, "d"},
+        {"UTF-8: Ctrl-Z ends the text", bom + "a\rb\0c\nd\x1A" "e\n"s, 2, None},
+        {"UTF-8: a and euro sign", bom + "\xC3\xA4\xE2\x82\xAC\xC2\xA0\n", 0, "\xE4\x80\xA0"},
+        {"UTF-8: U+0081 is a byte of code page 1252", bom + "\xC2\x81", 0, "\x81"},
+        {"UTF-8: a long line, characters across reads", bom + umlauts + "\n", 0, "x" + std::string(100000, '\xE4')},
+        {"UTF-16LE: three lines", Utf16(u"C:\\Work\r\nprog.exe\n-x", false), 2, "-x"},
+        {"UTF-16BE: three lines", Utf16(u"C:\\Work\r\nprog.\u00E4xe\n-x", true), 1, "prog.\xE4xe"},
+        {"UTF-16LE: NUL ends the value", Utf16(u"ab\0cd\nxy"s, false), 0, "ab"},
+        {"UTF-16LE: Ctrl-Z ends the text", Utf16(u"ab\x1A\ncd\n", false), 1, None},
+        {"UTF-16LE: lone CR stays", Utf16(u"a\rb\r", false), 0, "a\rb\r"},
+        {"UTF-16LE: CR LF across reads", Utf16(edge, false), 0, std::string(32767 - 1, 'e')},
+        {"UTF-16LE: line after CR LF across reads", Utf16(edge, false), 1, "z"},
+        {"UTF-8 mark alone, line 0", bom, 0, ""},
+        {"UTF-8 mark alone, line 5", bom, 5, ""},
+        {"UTF-16LE mark alone", "\xFF\xFE", 1, ""},
+        {"UTF-16BE mark alone", "\xFE\xFF", 0, ""},
+        {"a fullwidth quote has no exact form", bom + "\xEF\xBC\x82x\xEF\xBC\x82\nok\n", 0, None},
+        {"the next line is still read", bom + "\xEF\xBC\x82x\xEF\xBC\x82\nok\n", 1, "ok"},
+        {"U+0080 has no form in code page 1252", bom + "\xC2\x80", 0, None},
+        {"a character beyond the BMP", bom + "\xF0\x9F\x98\x80\n", 0, None},
+        {"UTF-8: a lone continuation byte", bom + "a\x80\nok", 0, None},
+        {"UTF-8: an overlong slash", bom + "\xC0\xAF\nok", 0, None},
+        {"UTF-8: an encoded surrogate", bom + "\xED\xA0\x80\nok", 0, None},
+        {"UTF-8: a character cut off by the line end", bom + "a\xC3\nok", 0, None},
+        {"UTF-8: past a bad line, the next", bom + "a\xC3\nok", 1, "ok"},
+        {"UTF-8: a cut character after the NUL is no part", bom + "a\0\xC3\n"s, 0, "a"},
+        {"UTF-16: a lone high surrogate", Utf16(u"a\xD800\nok", false), 0, None},
+        {"UTF-16: a lone low surrogate", Utf16(u"a\xDC00\nok", true), 0, None},
+        {"UTF-16: a pair beyond code page 1252", Utf16(u"\xD83D\xDE00", false), 0, None},
+        {"UTF-16: an odd byte at the end", Utf16(u"d\np", false) + "q", 1, None},
+        {"UTF-16: the lines before an odd byte", Utf16(u"d\np", false) + "q", 0, "d"},
+    };
+    TempFolder dir;
+    int i = 0;
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = dir.Write("marked" + std::to_string(i++) + ".run", c.bytes);
+        for (AnsiConversion toAnsi : kConversions) {
+            Text got = ReadRunFileLine(path, c.line, toAnsi);
+            EXPECT_EQ(got.has_value(), c.value.has_value());
+            if (got && c.value) {
+                EXPECT_TRUE(*got == *c.value) << "got " << got->size() << " bytes, want " << c.value->size();
+            }
+        }
+    }
+}
+
 TEST(RunFile, ManyShortLines)
 {
     std::string bytes;
@@ -99,16 +177,31 @@ TEST(RunFile, FifoGivesNoneAtOnce)
     EXPECT_EQ(ReadRunFileLine(fifo, 0), None);
     EXPECT_EQ(ReadRunFileLine(std::string("/dev/zero"), 0), None);
 }
+#endif
 
 TEST(RunFile, UnreadableFileGivesNone)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
     TempFolder dir;
     std::string path = dir.Write("secret.run", "a\nb\n");
-    chmod(path.c_str(), 0);
+    const std::string readable = dir.Write("open.run", "a\nb\n");
+#ifdef _WIN32
+    // Held open with no sharing, the file cannot be opened by anyone else.
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
     EXPECT_EQ(ReadRunFileLine(path, 0), None);
-}
+    CloseHandle(held);
+#else
+    // Root reads every file whatever its mode, so it gives up its rights
+    // for the reading and takes them back after; a file that allows reading
+    // shows that the reader still reads.
+    chmod(path.c_str(), 0);
+    const bool root = geteuid() == 0;
+    ASSERT_TRUE(!root || seteuid(65534) == 0);
+    EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
+    EXPECT_EQ(ReadRunFileLine(path, 0), None);
+    ASSERT_TRUE(!root || seteuid(0) == 0);
 #endif
+}
 
 } // namespace
