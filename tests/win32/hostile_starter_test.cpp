@@ -3,32 +3,18 @@
 // folder. With a starter resident, each later starter ends with exit code 1
 // after its launch, shows no window (the C runtime's error box above all) and
 // launches only what the run file rules allow.
-#include "launch_shell.h"
 #include "win32_support.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// (Resident, ProcessOf and Start are small local copies of what the other
-// starter tests use.)
-HWND Resident() { return FindWindowA("TavelkinStarter", nullptr); }
 const DWORD kAnotherStarter = 1; // the exit code of a starter that found one resident
 
-DWORD ProcessOf(HWND window)
+PROCESS_INFORMATION Start(const std::string& commandLine)
 {
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return id;
-}
-
-PROCESS_INFORMATION Start(std::string commandLine)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started = {};
-    EXPECT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-        << commandLine;
+    PROCESS_INFORMATION started = StartProcess(nullptr, commandLine);
+    EXPECT_NE(started.hProcess, nullptr) << commandLine;
     return started;
 }
 
@@ -82,6 +68,7 @@ TEST(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
                                    4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
 
+    ASSERT_TRUE(JoinCountingJob());
     ASSERT_EQ(Resident(), nullptr) << "a starter is already there";
     const std::string records = MakeTempFolder("records");
     SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
@@ -97,11 +84,11 @@ TEST(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
         const char* name;
         std::string runFile;
         const char* document;
-        const char* parameters; // nullptr: no launch
+        const char* argument; // nullptr: no launch; "": one without arguments
     } cases[] = {
         {"a 600 MiB parameters line", big, "", ""},
         {"a 600 MiB parameters line and a document", big, " order.xhtml", "order.xhtml"},
-        {"a 600 MiB parameters line and a document with a blank", big, " \"my order.xhtml\"", "\"my order.xhtml\""},
+        {"a 600 MiB parameters line and a document with a blank", big, " \"my order.xhtml\"", "my order.xhtml"},
         {"NUL", "NUL", " order.xhtml", nullptr},
         {"CON", "CON", " order.xhtml", nullptr},
         {"a named pipe", pipeName, " order.xhtml", nullptr},
@@ -132,16 +119,17 @@ TEST(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
     PROCESS_INFORMATION last = Start("\"" + exe + "\" \"" + kit + "\" order.xhtml");
     EXPECT_EQ(WaitForSingleObject(last.hProcess, 60000), WAIT_OBJECT_0);
-    std::vector<Record> got = WaitForRecords(records, 2);
+    EXPECT_TRUE(WaitUntilRunning(1, 60000)) << "launches still running";
+    std::vector<Record> got = ReadRecords(records);
     ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(CommandLineTail(got[1]["commandline"], AnsiLeadByte), "-x order.xhtml");
+    EXPECT_EQ(Arguments(got[1]), (std::vector<std::string>{"-x", "order.xhtml"}));
     for (size_t k = 0; k < folders.size(); ++k) {
         SCOPED_TRACE(cases[k].name);
         got = ReadRecords(folders[k]);
-        ASSERT_LE(got.size(), cases[k].parameters ? 1u : 0u);
-        if (!got.empty()) {
-            EXPECT_EQ(CommandLineTail(got[0]["commandline"], AnsiLeadByte), cases[k].parameters);
-        }
+        ASSERT_LE(got.size(), cases[k].argument ? 1u : 0u);
+        if (!got.empty())
+            EXPECT_EQ(Arguments(got[0]), *cases[k].argument ? std::vector<std::string>{cases[k].argument}
+                                                             : std::vector<std::string>{});
     }
     EXPECT_EQ(Resident(), window);
 
