@@ -9,6 +9,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 
 FAILURES = []
 
@@ -88,6 +89,17 @@ def pixels(*source):
     magic, width, height, _, rgb = data.split(maxsplit=4)
     assert magic == b"P6"
     return int(width), int(height), rgb
+
+
+def wait_for(check_fn, timeout=60):
+    """Polls until the check gives something, within the bound."""
+    start = time.monotonic()
+    while time.monotonic() - start < timeout:
+        value = check_fn()
+        if value:
+            return value
+        time.sleep(0.2)
+    return None
 
 
 def find_icons(taskbar):
