@@ -16,16 +16,11 @@ std::string QuoteDocument(const std::string& document)
             ++backslashes;
             continue;
         }
-        if (c == '"')
-            quoted.append(backslashes * 2 + 1, '\\');
-        else
-            quoted.append(backslashes, '\\');
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
         backslashes = 0;
         quoted.push_back(c);
     }
-    quoted.append(backslashes * 2, '\\');
-    quoted.push_back('"');
-    return quoted;
+    return quoted.append(backslashes * 2, '\\') + '"';
 }
 
 std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAnsi)

@@ -1,7 +1,6 @@
 #include "launch.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>

@@ -10,14 +10,10 @@ std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByt
         // A quoted program name runs to the next quote. The second byte of a
         // double-byte character may have the quote's value, so a lead byte
         // always takes the byte after it along.
-        i = 1;
-        while (i < n && line[i] != '"') {
+        for (i = 1; i < n && line[i] != '"'; ++i)
             if (isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < n)
                 ++i;
-            ++i;
-        }
-        if (i < n)
-            ++i; // the closing quote goes with the name
+        i += i < n; // the closing quote goes with the name
     } else {
         while (i < n && static_cast<unsigned char>(line[i]) > ' ')
             ++i;
@@ -50,27 +46,18 @@ Text FirstToken(const std::string& text)
     std::optional<size_t> end = FirstTokenEnd(text);
     if (!end)
         return std::nullopt;
-    if (!text.empty() && text[0] == '"')
-        return text.substr(1, *end - 2);
-    return text.substr(0, *end);
+    const size_t quoted = !text.empty() && text[0] == '"'; // the quotes are no part of it
+    return text.substr(quoted, *end - 2 * quoted);
 }
 
+// After the first token exactly one character is skipped, whatever it is:
+// normally the blank, after a quoted first token whatever follows the
+// closing quote. A blank there, or nothing, means no second token; else it
+// is taken by the first token's rule.
 Text SecondToken(const std::string& text)
 {
     std::optional<size_t> end = FirstTokenEnd(text);
-    if (!end || *end >= text.size())
+    if (!end || *end + 1 >= text.size() || text[*end + 1] == ' ')
         return std::nullopt;
-    // Exactly one character is skipped, whatever it is: normally the blank,
-    // after a quoted first token whatever follows the closing quote.
-    size_t start = *end + 1;
-    if (start >= text.size() || text[start] == ' ')
-        return std::nullopt;
-    if (text[start] == '"') {
-        size_t close = text.find('"', start + 1);
-        if (close == std::string::npos)
-            return std::nullopt;
-        return text.substr(start + 1, close - start - 1);
-    }
-    size_t blank = text.find(' ', start);
-    return text.substr(start, blank == std::string::npos ? std::string::npos : blank - start);
+    return FirstToken(text.substr(*end + 1));
 }
