@@ -98,6 +98,11 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DESTROY: {
         KillTimer(window, ICON_RETRY_TIMER_ID); // no icon after quitting
+        // A quit that comes while the menu is open would otherwise leave it
+        // open, and the menu's own message loop (Wine's, at least) takes the
+        // quit message out of the queue and drops it: the starter would
+        // stay, without its icon.
+        EndMenu();
         NOTIFYICONDATAA data = TrayIconRecord(window);
         Shell_NotifyIconA(NIM_DELETE, &data);
         PostQuitMessage(0);
