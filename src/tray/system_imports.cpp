@@ -30,6 +30,7 @@ const char* const SYSTEM_DLLS[] = {"user32.dll", "gdi32.dll", "shell32.dll"};
     X(USER32, DialogBoxParamA, 20) \
     X(USER32, DispatchMessageA, 4) \
     X(USER32, EndDialog, 8) \
+    X(USER32, EndMenu, 0) \
     X(USER32, FindWindowA, 8) \
     X(USER32, GetCursorPos, 4) \
     X(USER32, GetMessageA, 16) \

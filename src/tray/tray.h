@@ -15,6 +15,9 @@ extern const char STARTER_MUTEX[];
 
 const UINT TRAY_ICON_UID = 1000;
 const UINT WM_TRAYNOTIFY = 0x87D0;
+// While the icon could not be added, the tray window tries again this often.
+const UINT_PTR ICON_RETRY_TIMER_ID = 2;
+const UINT ICON_RETRY_MS = 3000;
 
 // Exit codes besides the quit message's value (0).
 const int EXIT_ANOTHER_STARTER = 1;
@@ -31,6 +34,10 @@ extern UINT g_taskbarCreated; // sent to top-level windows when the taskbar (re)
 int StarterMain(HINSTANCE instance, const char* tail);
 
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Copies the tip into the tray icon record's tip field, cut to the 63
+// characters and terminator that its first version holds.
+void CopyTip(char* field, const char* tip);
 
 // Carries out a tray menu command.
 void RunTrayCommand(HWND window, UINT command);

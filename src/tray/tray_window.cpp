@@ -12,6 +12,9 @@ HMENU g_trayMenu;
 Text g_programFolder;
 POINT g_cursor;
 UINT g_taskbarCreated;
+// Loaded once: every add and refresh shows the same image, which lives as
+// long as the process.
+static HICON g_trayIcon;
 
 // The record's first version: every shell since Windows 95 takes it, and its
 // 64-byte tip field is all the tip needs.
@@ -26,16 +29,39 @@ static NOTIFYICONDATAA TrayIconRecord(HWND window)
     return data;
 }
 
-static void AddTrayIcon(HWND window)
+void CopyTip(char* field, const char* tip)
 {
+    // 63 characters and the terminator: the record's first version has a
+    // 64-byte field, whatever size today's headers give it.
+    lstrcpynA(field, tip, 64);
+}
+
+// Whether the shell shows the icon now: added, or, if it has it already (a
+// "TaskbarCreated" while it is there, an add that timed out but went
+// through), refreshed.
+static bool ShowTrayIcon(HWND window)
+{
+    if (!g_trayIcon)
+        g_trayIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_STARTER), IMAGE_ICON, 16, 16, 0));
     NOTIFYICONDATAA data = TrayIconRecord(window);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
-    data.hIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_STARTER), IMAGE_ICON, 16, 16, 0));
+    data.hIcon = g_trayIcon;
     char tip[8192] = "";
     LoadStringA(g_instance, IDS_TIP, tip, sizeof tip);
-    lstrcpynA(data.szTip, tip, sizeof data.szTip); // at most 63 characters and the terminator
-    Shell_NotifyIconA(NIM_ADD, &data);
+    CopyTip(data.szTip, tip);
+    return Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+// At logon the notification area may not be there yet, or the shell too
+// busy to answer, and no "TaskbarCreated" need follow: without the icon the
+// starter could be neither used nor quit, so it tries again until it shows.
+static void AddTrayIcon(HWND window)
+{
+    if (ShowTrayIcon(window))
+        KillTimer(window, ICON_RETRY_TIMER_ID);
+    else
+        SetTimer(window, ICON_RETRY_TIMER_ID, ICON_RETRY_MS, nullptr);
 }
 
 static void ShowTrayMenu(HWND window)
@@ -66,7 +92,17 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         AddTrayIcon(window);
         g_programFolder = ProgramFolder();
         return 0;
+    case WM_TIMER:
+        if (wParam == ICON_RETRY_TIMER_ID)
+            AddTrayIcon(window);
+        return 0;
     case WM_DESTROY: {
+        KillTimer(window, ICON_RETRY_TIMER_ID); // no icon after quitting
+        // A quit that comes while the menu is open would otherwise leave it
+        // open, and the menu's own message loop (Wine's, at least) takes the
+        // quit message out of the queue and drops it: the starter would
+        // stay, without its icon.
+        EndMenu();
         NOTIFYICONDATAA data = TrayIconRecord(window);
         Shell_NotifyIconA(NIM_DELETE, &data);
         PostQuitMessage(0);

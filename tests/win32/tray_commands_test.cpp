@@ -34,8 +34,13 @@ protected:
         WriteBytes(kit_ + "\\examples\\reference.xhtml", "<html/>");
         WriteBytes(kit_ + "\\examples\\feedback.xhtml", "<html/>");
         handlers_ = std::make_unique<Handlers>(OwnFolder() + "recorder.exe");
-
         SetEnvironmentVariableA("STARTER_RECORD_DIR", records_.c_str());
+        StartStarter();
+    }
+
+    void StartStarter()
+    {
+        CloseProcess(starter_);
         starter_ = StartProcess(nullptr, "\"" + kit_ + "\\starter.exe\"", elsewhere_.c_str());
         ASSERT_NE(starter_.hProcess, nullptr);
         ASSERT_TRUE(WaitFor([&] { return (window_ = Resident()) && ProcessOf(window_) == starter_.dwProcessId; }));
@@ -149,12 +154,36 @@ TEST_F(TrayCommands, AboutShowsTheBoxOwnedByTheTrayWindowUntilItCloses)
     EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
 }
 
+struct QuitCase {
+    const char* name;
+    UINT message; // posted to the tray window first, and the quit command
+    WPARAM wParam; // once a window of this class has come up
+    LPARAM lParam;
+    const char* openClass;
+};
+
+// Quit chosen while the about box or the menu is open ends the starter all
+// the same; the box, whose modal loop is inside the about command, goes
+// with it.
 TEST_F(TrayCommands, QuitTakesTheIconAwayAndEndsWith0)
 {
-    Post(IDM_QUIT);
-    EXPECT_EQ(ExitCode(starter_.hProcess), 0u);
-    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
-    EXPECT_EQ(Resident(), nullptr);
+    const QuitCase cases[] = {
+        {"nothing open", WM_NULL, 0, 0, nullptr},
+        {"about box open", WM_COMMAND, IDM_ABOUT, 0, "#32770"},
+        {"menu open", WM_TRAYNOTIFY, TRAY_ICON_UID, WM_RBUTTONDOWN, "#32768"},
+    };
+    for (const QuitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.openClass) {
+            StartStarter();
+            PostMessageA(window_, c.message, c.wParam, c.lParam);
+            ASSERT_TRUE(WaitFor([&] { return VisibleWindow(c.openClass, starter_.dwProcessId) != nullptr; }));
+        }
+        Post(IDM_QUIT);
+        EXPECT_EQ(ExitCode(starter_.hProcess), 0u);
+        EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
+        EXPECT_EQ(Resident(), nullptr);
+    }
 }
 
 } // namespace

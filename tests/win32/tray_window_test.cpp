@@ -117,6 +117,70 @@ TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
     }
 }
 
+// The shell's own failure to add an icon (at logon, before the notification
+// area is there, or while it is too busy to answer) cannot be brought about
+// on demand under Wine, so this program's own import of Shell_NotifyIconA,
+// which the tray window calls through, fails the first adds; everything
+// else, and every later add, goes to the real shell32.
+extern "C" void* g_shellNotifyImport __asm__("__imp__Shell_NotifyIconA@8");
+using NotifyCall = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+NotifyCall g_realNotify;
+int g_addsToFail;
+int g_adds;
+
+BOOL WINAPI FailingNotify(DWORD call, PNOTIFYICONDATAA data)
+{
+    if (call == NIM_ADD && ++g_adds <= g_addsToFail)
+        return FALSE;
+    return g_realNotify(call, data);
+}
+
+void PutNotifyImport(void* function)
+{
+    DWORD was;
+    VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, PAGE_READWRITE, &was);
+    g_shellNotifyImport = function;
+    VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, was, &was);
+}
+
+class TrayWindowWhoseFirstAddsFail : public TrayWindow {
+protected:
+    void SetUp() override
+    {
+        g_realNotify = reinterpret_cast<NotifyCall>(g_shellNotifyImport);
+        g_addsToFail = 2;
+        g_adds = 0;
+        PutNotifyImport(reinterpret_cast<void*>(FailingNotify));
+        TrayWindow::SetUp();
+    }
+    void TearDown() override
+    {
+        TrayWindow::TearDown();
+        PutNotifyImport(reinterpret_cast<void*>(g_realNotify));
+    }
+};
+
+TEST_F(TrayWindowWhoseFirstAddsFail, ShowsTheIconOnceAnAddSucceeds)
+{
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
+    // Retried on the window's timer, which WaitFor's message pump serves.
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window_, TRAY_ICON_UID); }, 6 * ICON_RETRY_MS));
+    EXPECT_EQ(g_adds, 3);
+    EXPECT_FALSE(KillTimer(window_, ICON_RETRY_TIMER_ID)) << "no more tries once the icon is there";
+}
+
+TEST(TrayTip, IsCutTo63CharactersAndItsTerminator)
+{
+    char field[128];
+    memset(field, 'x', sizeof field);
+    std::string tip(100, 't');
+    CopyTip(field, tip.c_str());
+    EXPECT_EQ(std::string(field), tip.substr(0, 63));
+    EXPECT_EQ(field[64], 'x') << "nothing written past the first version's field";
+    CopyTip(field, "Tavelkin");
+    EXPECT_STREQ(field, "Tavelkin");
+}
+
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 TEST(ProgramFolderOfTheExecutable, HoldsTheWholePathWhateverItsLength)

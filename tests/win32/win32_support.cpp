@@ -199,6 +199,22 @@ void CloseProcess(PROCESS_INFORMATION& process)
     process = {};
 }
 
+SIZE_T CommittedPrivate(HANDLE process)
+{
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info;
+    char* address = nullptr;
+    while (VirtualQueryEx(process, address, &info, sizeof info) == sizeof info) {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
+            total += info.RegionSize;
+        char* next = static_cast<char*>(info.BaseAddress) + info.RegionSize;
+        if (next <= address)
+            break;
+        address = next;
+    }
+    return total;
+}
+
 static HANDLE g_countingJob;
 
 bool JoinCountingJob()

@@ -53,6 +53,10 @@ PROCESS_INFORMATION StartProcess(const char* application, std::string commandLin
 // within the bound.
 DWORD ExitCode(HANDLE process, DWORD timeoutMs = 30000);
 void CloseProcess(PROCESS_INFORMATION& process);
+// The committed private memory of a process, region by region
+// (VirtualQueryEx): what it has allocated for itself, whichever counters the
+// system keeps.
+SIZE_T CommittedPrivate(HANDLE process);
 
 // Puts this program into a job, so that every process it starts, and every
 // process those start, is counted: launches are counted once they have all
