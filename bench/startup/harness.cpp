@@ -20,6 +20,8 @@
 // run by cmd /c, which is what a user would write instead of a starter.
 // Footprint: the resident starter against the idle program (hidden window and
 // message loop), once both have their windows and wait for input.
+#include "win32_support.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -120,23 +122,6 @@ HWND WaitForWindow(const char* windowClass)
     }
 }
 
-// Committed private memory as the Windows side sees the address space: the
-// emulator's and Wine's own host memory is not in it.
-SIZE_T CommittedPrivate(HANDLE process)
-{
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    char* address = nullptr;
-    while (VirtualQueryEx(process, address, &info, sizeof info) == sizeof info) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        char* next = static_cast<char*>(info.BaseAddress) + info.RegionSize;
-        if (next <= address)
-            break;
-        address = next;
-    }
-    return total;
-}
 
 struct Footprint {
     SIZE_T privateUsage;
