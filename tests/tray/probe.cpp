@@ -22,7 +22,6 @@
 #include "win32_support.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>

@@ -247,7 +247,7 @@ static bool WineOwnProgram(DWORD id)
     return known && _strnicmp(image, "C:\\windows\\system32\\", 20) == 0;
 }
 
-std::vector<DWORD> RunningProcesses()
+static std::vector<DWORD> RunningProcesses()
 {
     struct {
         JOBOBJECT_BASIC_PROCESS_ID_LIST list;

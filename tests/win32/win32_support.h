@@ -64,7 +64,6 @@ SIZE_T CommittedPrivate(HANDLE process);
 bool JoinCountingJob();
 DWORD ProcessesStarted(); // ever, this program excluded
 DWORD ProcessesRunning(); // now, this program and Wine's own programs excluded
-std::vector<DWORD> RunningProcesses();
 // Waits until only `staying` of the started processes still run.
 bool WaitUntilRunning(DWORD staying, DWORD timeoutMs = 30000);
 
