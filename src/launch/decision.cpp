@@ -12,13 +12,9 @@ std::string QuoteDocument(const std::string& document)
     std::string quoted = "\"";
     size_t backslashes = 0;
     for (char c : document) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted.push_back(c);
+        if (c != '\\')
+            quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\').push_back(c);
+        backslashes = c == '\\' ? backslashes + 1 : 0;
     }
     return quoted.append(backslashes * 2, '\\') + '"';
 }

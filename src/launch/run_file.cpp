@@ -96,6 +96,20 @@ long long Decode(Encoding e, const unsigned char* s, size_t n, bool atEnd, std::
     return i < n && (atEnd || len == 0 || n - i >= 4) ? -1 : static_cast<long long>(i);
 }
 
+// The part of line n's value that lies in a stretch of the file's bytes.
+std::string_view ValuePart(Encoding e, const char* s, const char* end, unsigned long n, Where& w)
+{
+    if (e != kUtf16LE && e != kUtf16BE) {
+        const auto [p, q] = Locate(s, end, n, w);
+        return {p, static_cast<size_t>(q - p)};
+    }
+    char16_t units[kChunk / 2];
+    const size_t count = Units(reinterpret_cast<const unsigned char*>(s), static_cast<size_t>(end - s), e == kUtf16BE, units);
+    const auto [p, q] = Locate(units, units + count, n, w);
+    const char* from = s + 2 * (p - units);
+    return {from, static_cast<size_t>(std::min(2 * (q - p), end - from))};
+}
+
 // Appends to the value in room that doubles, but never beyond `most`, the
 // most the value can come to. The room is asked for first: built without
 // exceptions, a failed allocation would end the process.
@@ -137,7 +151,6 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
         return std::nullopt;
     const long long size = st.st_size;
     char buf[kChunk];
-    char16_t units[kChunk / 2];
     Encoding e = kBytes;
     long long mark = 0;
     std::string value, pending; // pending: the value's bytes not yet decoded
@@ -148,15 +161,7 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
         const std::string head(buf, at == 0 ? static_cast<size_t>(std::min(got, 3ll)) : 0);
         if (at == 0 && (e = head == "\xEF\xBB\xBF" ? kUtf8 : !head.find("\xFF\xFE") ? kUtf16LE : !head.find("\xFE\xFF") ? kUtf16BE : kBytes))
             mark = e == kUtf8 ? 3 : 2;
-        const char *s = buf + (at == 0 ? mark : 0), *end = buf + got;
-        std::string_view part;
-        if (e == kUtf16LE || e == kUtf16BE) {
-            const auto [p, q] = Locate(units, units + Units(reinterpret_cast<const unsigned char*>(s), static_cast<size_t>(end - s), e == kUtf16BE, units), n, w);
-            part = std::string_view(s + 2 * (p - units), static_cast<size_t>(std::min(2 * (q - p), end - s - 2 * (p - units))));
-        } else {
-            const auto [p, q] = Locate(s, end, n, w);
-            part = std::string_view(p, static_cast<size_t>(q - p));
-        }
+        std::string_view part = ValuePart(e, buf + (at == 0 ? mark : 0), buf + got, n, w);
         Text ansi;
         if (e != kBytes) {
             std::u16string decoded;

@@ -1,5 +1,7 @@
 #include "launch.h"
 
+#include <algorithm>
+
 bool NoLeadBytes(unsigned char) { return false; }
 
 std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByte)
@@ -30,13 +32,10 @@ namespace {
 std::optional<size_t> FirstTokenEnd(const std::string& text)
 {
     if (!text.empty() && text[0] == '"') {
-        size_t close = text.find('"', 1);
-        if (close == std::string::npos)
-            return std::nullopt;
-        return close + 1;
+        const size_t close = text.find('"', 1);
+        return close == std::string::npos ? std::optional<size_t>() : close + 1;
     }
-    size_t blank = text.find(' ');
-    return blank == std::string::npos ? text.size() : blank;
+    return std::min(text.find(' '), text.size());
 }
 
 } // namespace
