@@ -2,19 +2,21 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 
 #ifdef _WIN32
 #include <io.h>
 using FileStatus = struct _stati64;
 const auto Status = _fstati64;
+const auto Seek = _lseeki64;
 constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
 #else
 #include <unistd.h>
 using FileStatus = struct stat;
 const auto Status = fstat;
+const auto Seek = lseek;
 // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 #endif
@@ -24,10 +26,21 @@ namespace {
 constexpr size_t kChunk = 64 * 1024;
 enum Encoding { kBytes, kUtf8, kUtf16LE, kUtf16BE };
 
-// How far the reading of line n has come.
+// Fills buf with len bytes, fewer only where the file ends; -1 on an error.
+long long ReadUpTo(int fd, char* buf, unsigned long long len)
+{
+    unsigned long long done = 0;
+    for (long long got = 1; done < len && got > 0; done += static_cast<unsigned long long>(got))
+        if ((got = read(fd, buf + done, static_cast<unsigned>(std::min(len - done, 1ull << 30)))) < 0)
+            return -1;
+    return static_cast<long long>(done);
+}
+
+// Where line n's value lies, in units (bytes, UTF-16 code units) into the text.
 struct Where {
     unsigned long line = 0; // line ends passed
-    bool found = false, done = false, byLf = false; // byLf: an LF ended the value
+    bool found = false, done = false, cr = false; // cr: the value so far ends in CR
+    unsigned long long start = 0, length = 0;
 };
 
 template <class Unit>
@@ -37,24 +50,27 @@ const Unit* Find(const Unit* p, const Unit* end, int unit)
     return at ? at : end;
 }
 
-// The text rules over one stretch of units: an LF ends a line and is no part
-// of it (the caller drops the CR of a CR LF); a NUL ends the value; a Ctrl-Z
-// ends the text. Gives the part of line n's value in the stretch.
+// The text rules over one stretch of units, `at` units into the text: an LF
+// ends a line and is no part of it, nor is the CR of a CR LF; a NUL ends the
+// value; a Ctrl-Z ends the text.
 template <class Unit>
-std::pair<const Unit*, const Unit*> Locate(const Unit* p, const Unit* end, unsigned long n, Where& w)
+void Locate(const Unit* p, const Unit* end, unsigned long long at, unsigned long n, Where& w)
 {
+    const Unit* const first = p;
     const Unit* z = Find(p, end, 0x1A);
     for (const Unit* lf; w.line < n && p < z; p = lf == z ? z : lf + 1)
         w.line += (lf = Find(p, z, '\n')) != z;
-    w.done = z != end;
-    if (w.line < n || p == z)
-        return {p, p};
-    const Unit* lf = Find(p, z, '\n');
-    const Unit* stop = Find(p, lf, 0);
-    w.found = true;
-    w.done = w.done || stop != z;
-    w.byLf = stop == lf && lf != z;
-    return {p, stop};
+    if (w.line == n && p < z) {
+        if (!w.found)
+            w.found = true, w.start = at + static_cast<unsigned long long>(p - first);
+        const Unit* lf = Find(p, z, '\n');
+        const Unit* stop = Find(p, lf, 0);
+        const bool cr = stop > p ? stop[-1] == '\r' : w.cr;
+        w.length += static_cast<unsigned long long>(stop - p) - (stop == lf && lf != z && cr);
+        w.done = stop != z;
+        w.cr = cr;
+    }
+    w.done = w.done || z != end;
 }
 
 // UTF-16 bytes as code units; a lone byte at the end is a unit of its own.
@@ -96,35 +112,32 @@ long long Decode(Encoding e, const unsigned char* s, size_t n, bool atEnd, std::
     return i < n && (atEnd || len == 0 || n - i >= 4) ? -1 : static_cast<long long>(i);
 }
 
-// The part of line n's value that lies in a stretch of the file's bytes.
-std::string_view ValuePart(Encoding e, const char* s, const char* end, unsigned long n, Where& w)
+// Second pass: reads the value's bytes, converting stretch by stretch.
+Text TakeFromFile(int fd, Encoding e, unsigned long long left, AnsiConversion toAnsi, char* buf)
 {
-    if (e != kUtf16LE && e != kUtf16BE) {
-        const auto [p, q] = Locate(s, end, n, w);
-        return {p, static_cast<size_t>(q - p)};
+    std::string value;
+    if (!Affordable(left + 1))
+        return std::nullopt;
+    if (e == kBytes) {
+        value.resize(static_cast<size_t>(left));
+        const long long got = ReadUpTo(fd, &value[0], left);
+        return got < 0 ? Text() : (value.resize(static_cast<size_t>(got)), Text(std::move(value)));
     }
-    char16_t units[kChunk / 2];
-    const size_t count = Units(reinterpret_cast<const unsigned char*>(s), static_cast<size_t>(end - s), e == kUtf16BE, units);
-    const auto [p, q] = Locate(units, units + count, n, w);
-    const char* from = s + 2 * (p - units);
-    return {from, static_cast<size_t>(std::min(2 * (q - p), end - from))};
-}
-
-// Appends to the value in room that doubles, but never beyond `most`, the
-// most the value can come to. The room is asked for first: built without
-// exceptions, a failed allocation would end the process.
-bool Append(std::string& value, std::string_view part, unsigned long long most)
-{
-    if (value.size() + part.size() > value.capacity()) {
-        const unsigned long long room = std::max<unsigned long long>(value.size() + part.size(), std::min(2ull * value.capacity(), most));
-        if (!Affordable(room + 1))
-            return false;
-        std::string bigger;
-        bigger.reserve(static_cast<size_t>(room));
-        value.swap(bigger.append(value));
+    value.reserve(static_cast<size_t>(left)); // no character takes more bytes in ANSI than in the file
+    for (size_t kept = 0;;) {
+        const unsigned long long want = std::min<unsigned long long>(left, kChunk - kept);
+        const long long got = ReadUpTo(fd, buf + kept, want);
+        left = got < static_cast<long long>(want) ? 0 : left - want;
+        std::u16string units;
+        const long long used = got < 0 ? -1 : Decode(e, reinterpret_cast<unsigned char*>(buf), kept + static_cast<size_t>(got), left == 0, units);
+        const Text ansi = used < 0 ? Text() : toAnsi(units);
+        if (!ansi)
+            return std::nullopt;
+        value += *ansi;
+        std::memmove(buf, buf + used, kept = kept + static_cast<size_t>(got - used));
+        if (left == 0)
+            return value;
     }
-    value.append(part);
-    return true;
 }
 
 } // namespace
@@ -136,8 +149,8 @@ bool Affordable(unsigned long long bytes)
     return probe != nullptr;
 }
 
-// One pass over the file, keeping of it only the stretch at hand and the
-// value (in a marked file, converted stretch by stretch).
+// Line n is found in one pass and read in a second, so that its value is held
+// once, in room of its size, however long the line and the file.
 Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
 {
     const int fd = path ? open(path->c_str(), kOpenFlags) : -1;
@@ -150,36 +163,33 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     if (Status(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     const long long size = st.st_size;
+    // First pass: where line n lies, keeping nothing of the file but the
+    // last stretch read.
     char buf[kChunk];
+    char16_t units[kChunk / 2];
     Encoding e = kBytes;
-    long long mark = 0;
-    std::string value, pending; // pending: the value's bytes not yet decoded
+    long long mark = 0, width = 1, at = 0, got = 1;
     Where w;
-    for (long long at = 0, got = 1, want; at < size && !w.done && got > 0; at += got) {
-        if ((got = read(fd, buf, static_cast<unsigned>(want = std::min<long long>(size - at, kChunk)))) < 0)
+    for (; at < size && !w.done && got > 0; at += got) {
+        if ((got = ReadUpTo(fd, buf, static_cast<unsigned long long>(std::min<long long>(size - at, kChunk)))) < 0)
             return std::nullopt;
         const std::string head(buf, at == 0 ? static_cast<size_t>(std::min(got, 3ll)) : 0);
         if (at == 0 && (e = head == "\xEF\xBB\xBF" ? kUtf8 : !head.find("\xFF\xFE") ? kUtf16LE : !head.find("\xFE\xFF") ? kUtf16BE : kBytes))
-            mark = e == kUtf8 ? 3 : 2;
-        std::string_view part = ValuePart(e, buf + (at == 0 ? mark : 0), buf + got, n, w);
-        Text ansi;
-        if (e != kBytes) {
-            std::u16string decoded;
-            pending.append(part);
-            const long long used = Decode(e, reinterpret_cast<const unsigned char*>(pending.data()), pending.size(), w.done || got < want || at + got == size, decoded);
-            if (used < 0 || !(ansi = toAnsi(decoded)))
-                return std::nullopt;
-            pending.erase(0, static_cast<size_t>(used));
-            part = *ansi;
-        }
-        if (!Append(value, part, value.size() + static_cast<unsigned long long>(size - at)))
-            return std::nullopt;
+            mark = e == kUtf8 ? 3 : 2, width = e == kUtf8 ? 1 : 2;
+        const long long from = at == 0 ? mark : 0, offset = (at + from - mark) / width;
+        if (width == 1)
+            Locate(buf + from, buf + got, static_cast<unsigned long long>(offset), n, w);
+        else
+            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf + from), static_cast<size_t>(got - from), e == kUtf16BE, units), static_cast<unsigned long long>(offset), n, w);
     }
     if (mark == size)
         return std::string(); // no text at all: every line is empty
-    if (w.byLf && !value.empty() && value.back() == '\r')
-        value.pop_back(); // a CR LF ends the line as an LF does; a CR is ANSI 0x0D in every code page
-    return w.found ? Text(std::move(value)) : Text();
+    const long long start = mark + static_cast<long long>(w.start) * width, length = static_cast<long long>(w.length) * width;
+    if (w.found && e == kBytes && start >= at - got && start + length <= at)
+        return std::string(buf + (start - (at - got)), static_cast<size_t>(length)); // all in the stretch at hand
+    if (!w.found || Seek(fd, start, SEEK_SET) != start)
+        return std::nullopt;
+    return TakeFromFile(fd, e, static_cast<unsigned long long>(length), toAnsi, buf);
 }
 
 // Code page 1252 as Windows has it: 0x80..0x9F hold these characters, the
