@@ -33,8 +33,7 @@ std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAns
     if (!haveTail)
         return request;
 
-    // The command line is looked at again only when there is a program to
-    // hand a document to.
+    // Only when there is a program to hand a document to is the command line looked at again.
     Text document = request.program ? SecondToken(*tail) : Text();
     std::string& parameters = request.parameters ? *request.parameters : request.parameters.emplace();
     if (!document || document->empty())

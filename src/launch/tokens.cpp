@@ -42,11 +42,9 @@ std::optional<size_t> FirstTokenEnd(const std::string& text)
 
 Text FirstToken(const std::string& text)
 {
-    std::optional<size_t> end = FirstTokenEnd(text);
-    if (!end)
-        return std::nullopt;
+    const std::optional<size_t> end = FirstTokenEnd(text);
     const size_t quoted = !text.empty() && text[0] == '"'; // the quotes are no part of it
-    return text.substr(quoted, *end - 2 * quoted);
+    return end ? Text(text.substr(quoted, *end - 2 * quoted)) : Text();
 }
 
 // After the first token exactly one character is skipped, whatever it is:
