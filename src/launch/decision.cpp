@@ -12,13 +12,9 @@ std::string QuoteDocument(const std::string& document)
     std::string quoted = "\"";
     size_t backslashes = 0;
     for (char c : document) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted.push_back(c);
+        if (c != '\\')
+            quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\').push_back(c);
+        backslashes = c == '\\' ? backslashes + 1 : 0;
     }
     return quoted.append(backslashes * 2, '\\') + '"';
 }
@@ -37,8 +33,7 @@ std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAns
     if (!haveTail)
         return request;
 
-    // The command line is looked at again only when there is a program to
-    // hand a document to.
+    // Only when there is a program to hand a document to is the command line looked at again.
     Text document = request.program ? SecondToken(*tail) : Text();
     std::string& parameters = request.parameters ? *request.parameters : request.parameters.emplace();
     if (!document || document->empty())

@@ -14,7 +14,6 @@ using Text = std::optional<std::string>;
 // ANSI code page in force. The Windows build passes one built on
 // IsDBCSLeadByte; single-byte code pages have none.
 using LeadBytePredicate = bool (*)(unsigned char);
-
 bool NoLeadBytes(unsigned char);
 
 // The run file used when the command line names none, resolved against the
@@ -45,9 +44,7 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi = 
 bool Affordable(unsigned long long bytes);
 
 // What the shell is asked to "open".
-struct LaunchRequest {
-    Text program, parameters, directory;
-};
+struct LaunchRequest { Text program, parameters, directory; };
 
 // The document as it goes into the parameters: quoted when it holds a blank
 // or a tab, so that the launched program receives it as one argument.

@@ -149,8 +149,8 @@ bool Affordable(unsigned long long bytes)
     return probe != nullptr;
 }
 
-// Line n is found in one pass and read in a second, so that its value is held
-// once, in room of its size, however long the line and the file.
+// Line n is found in a first pass that keeps only the stretch at hand, and
+// read in a second: its value is held once, in room of its size, however long.
 Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
 {
     const int fd = path ? open(path->c_str(), kOpenFlags) : -1;
@@ -163,8 +163,6 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     if (Status(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     const long long size = st.st_size;
-    // First pass: where line n lies, keeping nothing of the file but the
-    // last stretch read.
     char buf[kChunk];
     char16_t units[kChunk / 2];
     Encoding e = kBytes;
@@ -187,9 +185,8 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     const long long start = mark + static_cast<long long>(w.start) * width, length = static_cast<long long>(w.length) * width;
     if (w.found && e == kBytes && start >= at - got && start + length <= at)
         return std::string(buf + (start - (at - got)), static_cast<size_t>(length)); // all in the stretch at hand
-    if (!w.found || Seek(fd, start, SEEK_SET) != start)
-        return std::nullopt;
-    return TakeFromFile(fd, e, static_cast<unsigned long long>(length), toAnsi, buf);
+    const bool there = w.found && Seek(fd, start, SEEK_SET) == start;
+    return there ? TakeFromFile(fd, e, static_cast<unsigned long long>(length), toAnsi, buf) : Text();
 }
 
 // Code page 1252 as Windows has it: 0x80..0x9F hold these characters, the
@@ -198,13 +195,12 @@ Text Cp1252FromUtf16(const std::u16string& text)
 {
     static const char16_t high[] = u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
                                    u"\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
-    std::string ansi(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
+    std::string ansi;
+    for (const char16_t c : text) {
         const char16_t* at = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ? nullptr : std::find(high, high + 32, c);
         if (at == high + 32)
             return std::nullopt;
-        ansi[i] = static_cast<char>(at ? 0x80 + (at - high) : c);
+        ansi += static_cast<char>(at ? 0x80 + (at - high) : c);
     }
     return ansi;
 }

@@ -1,5 +1,7 @@
 #include "launch.h"
 
+#include <algorithm>
+
 bool NoLeadBytes(unsigned char) { return false; }
 
 std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByte)
@@ -30,24 +32,19 @@ namespace {
 std::optional<size_t> FirstTokenEnd(const std::string& text)
 {
     if (!text.empty() && text[0] == '"') {
-        size_t close = text.find('"', 1);
-        if (close == std::string::npos)
-            return std::nullopt;
-        return close + 1;
+        const size_t close = text.find('"', 1);
+        return close == std::string::npos ? std::optional<size_t>() : close + 1;
     }
-    size_t blank = text.find(' ');
-    return blank == std::string::npos ? text.size() : blank;
+    return std::min(text.find(' '), text.size());
 }
 
 } // namespace
 
 Text FirstToken(const std::string& text)
 {
-    std::optional<size_t> end = FirstTokenEnd(text);
-    if (!end)
-        return std::nullopt;
+    const std::optional<size_t> end = FirstTokenEnd(text);
     const size_t quoted = !text.empty() && text[0] == '"'; // the quotes are no part of it
-    return text.substr(quoted, *end - 2 * quoted);
+    return end ? Text(text.substr(quoted, *end - 2 * quoted)) : Text();
 }
 
 // After the first token exactly one character is skipped, whatever it is:

@@ -23,7 +23,10 @@ namespace fs = std::filesystem;
 
 const Text None;
 
-constexpr size_t kBigLine = size_t{64} << 20;
+// A line far longer than the reader's buffer. Under Wine on a machine that
+// emulates 32-bit execution a process has little more than 100 MiB of heap,
+// in pieces: a 32-bit process reads a line of 16 MiB, others one of 64 MiB.
+constexpr size_t kBigLine = sizeof(void*) == 4 ? size_t{16} << 20 : size_t{64} << 20;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to)
 {
