@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -56,6 +55,50 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+std::string NewRecordFolder()
+{
+    std::string records = MakeTempFolder("records");
+    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
+    return records;
+}
+
+Kit MakeKit(const std::string& label, const char* line2)
+{
+    Kit kit;
+    kit.root = MakeTempFolder(label);
+    kit.folder = kit.root + "\\my kit";
+    kit.work = kit.root + "\\work folder";
+    CreateDirectoryA(kit.folder.c_str(), nullptr);
+    CreateDirectoryA(kit.work.c_str(), nullptr);
+    kit.starter = kit.folder + "\\starter.exe";
+    CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit.starter.c_str(), FALSE);
+    kit.tavelkin = kit.folder + "\\tavelkin.exe";
+    CopyFileA((OwnFolder() + "recorder.exe").c_str(), kit.tavelkin.c_str(), FALSE);
+    kit.run = kit.folder + "\\tavelkin.run";
+    WriteBytes(kit.run,
+               kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
+    kit.records = NewRecordFolder();
+    kit.doc = kit.root + "\\my documents\\my order.xhtml";
+    return kit;
+}
+
+std::string Expand(std::string text, const Kit& kit)
+{
+    for (auto [key, value] : {std::make_pair("{EXE}", kit.starter), std::make_pair("{RUN}", kit.run),
+                              std::make_pair("{DOC}", kit.doc)})
+        for (size_t at; (at = text.find(key)) != std::string::npos;)
+            text.replace(at, std::strlen(key), value);
+    return text;
+}
+
+std::vector<std::string> Expand(const std::vector<std::string>& texts, const Kit& kit)
+{
+    std::vector<std::string> expanded;
+    for (const std::string& text : texts)
+        expanded.push_back(Expand(text, kit));
+    return expanded;
+}
+
 // Calls back with each record file's name in the folder.
 static void EachRecordFile(const std::string& folder, const std::function<void(const WIN32_FIND_DATAA&)>& each)
 {
@@ -71,22 +114,17 @@ static void EachRecordFile(const std::string& folder, const std::function<void(c
 
 std::vector<Record> ReadRecords(const std::string& folder)
 {
-    std::vector<std::pair<std::string, Record>> found;
+    std::map<std::string, Record> found; // by the time written, then the name
     EachRecordFile(folder, [&](const WIN32_FIND_DATAA& data) {
+        char when[24];
+        std::snprintf(when, sizeof when, "%010lu%010lu", data.ftLastWriteTime.dwHighDateTime,
+                      data.ftLastWriteTime.dwLowDateTime);
+        Record& record = found[when + std::string(data.cFileName)];
         std::ifstream in(folder + "\\" + data.cFileName, std::ios::binary);
-        Record record;
-        for (std::string line; std::getline(in, line);) {
-            size_t eq = line.find('=');
-            if (eq != std::string::npos)
+        for (std::string line; std::getline(in, line);)
+            if (size_t eq = line.find('='); eq != std::string::npos)
                 record[line.substr(0, eq)] = line.substr(eq + 1);
-        }
-        char key[32];
-        unsigned long long when =
-            (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-        std::snprintf(key, sizeof key, "%020llu", when);
-        found.emplace_back(key + std::string(data.cFileName), record);
     });
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Record> records;
     for (auto& f : found)
         records.push_back(f.second);
@@ -110,13 +148,10 @@ void ClearRecords(const std::string& folder)
 
 std::vector<std::string> Arguments(const Record& record)
 {
+    auto value = [&](const std::string& key) { return record.count(key) ? record.at(key) : "(missing)"; };
     std::vector<std::string> arguments;
-    auto count = record.find("argc");
-    int argc = count == record.end() ? 0 : std::atoi(count->second.c_str());
-    for (int i = 1; i < argc; ++i) {
-        auto argument = record.find("arg" + std::to_string(i));
-        arguments.push_back(argument == record.end() ? "(missing)" : argument->second);
-    }
+    for (int i = 1; i < std::atoi(value("argc").c_str()); ++i)
+        arguments.push_back(value("arg" + std::to_string(i)));
     return arguments;
 }
 
@@ -129,30 +164,29 @@ DWORD ProcessOf(HWND window)
     return id;
 }
 
-namespace {
-struct Search {
-    const char* className;
-    DWORD processId;
-    HWND found;
-};
-} // namespace
-
-static BOOL CALLBACK OnWindow(HWND window, LPARAM lParam)
+HWND WaitForResident(DWORD processId, DWORD timeoutMs)
 {
-    Search& s = *reinterpret_cast<Search*>(lParam);
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, s.className) == 0 && IsWindowVisible(window) &&
-        (s.processId == 0 || ProcessOf(window) == s.processId))
-        s.found = window;
-    return s.found == nullptr;
+    HWND window = nullptr;
+    bool there = WaitFor([&] {
+        return (window = Resident()) && ProcessOf(window) == processId && TrayIconPresent(window, STARTER_ICON_UID);
+    }, timeoutMs);
+    return there ? window : nullptr;
+}
+
+DWORD Quit(HWND window, HANDLE process)
+{
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    return ExitCode(process);
 }
 
 HWND VisibleWindow(const char* className, DWORD processId)
 {
-    Search search = {className, processId, nullptr};
-    EnumWindows(OnWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    // The desktop's children, in the order EnumWindows takes them.
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr));)
+        if (IsWindowVisible(window) && (processId == 0 || ProcessOf(window) == processId))
+            return window;
+    return nullptr;
 }
 
 void EndEveryStarter()
@@ -247,7 +281,7 @@ static bool WineOwnProgram(DWORD id)
     return known && _strnicmp(image, "C:\\windows\\system32\\", 20) == 0;
 }
 
-static std::vector<DWORD> RunningProcesses()
+DWORD ProcessesRunning()
 {
     struct {
         JOBOBJECT_BASIC_PROCESS_ID_LIST list;
@@ -255,16 +289,13 @@ static std::vector<DWORD> RunningProcesses()
     } ids = {};
     ids.list.NumberOfAssignedProcesses = 256;
     QueryInformationJobObject(g_countingJob, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
-    std::vector<DWORD> running;
+    DWORD running = 0;
     for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
         DWORD id = static_cast<DWORD>(ids.list.ProcessIdList[i]);
-        if (id != GetCurrentProcessId() && !WineOwnProgram(id))
-            running.push_back(id);
+        running += id != GetCurrentProcessId() && !WineOwnProgram(id);
     }
     return running;
 }
-
-DWORD ProcessesRunning() { return static_cast<DWORD>(RunningProcesses().size()); }
 
 bool WaitUntilRunning(DWORD staying, DWORD timeoutMs)
 {
@@ -283,7 +314,10 @@ static bool TrayIconCall(DWORD call, HWND window, UINT id)
 bool TrayIconPresent(HWND window, UINT id) { return TrayIconCall(NIM_MODIFY, window, id); }
 bool DeleteTrayIcon(HWND window, UINT id) { return TrayIconCall(NIM_DELETE, window, id); }
 
-std::optional<std::string> ClassesDefault(const std::string& key)
+// The default value of a key under HKEY_CLASSES_ROOT, absent when the key or
+// its value is not there; putting an absent value removes the key and all
+// below it.
+static std::optional<std::string> ClassesDefault(const std::string& key)
 {
     char value[1024] = "";
     LONG size = sizeof value;
@@ -292,20 +326,14 @@ std::optional<std::string> ClassesDefault(const std::string& key)
     return std::string(value);
 }
 
-void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
+static void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
 {
-    if (!value) {
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    if (value) { // RegSetValueA creates the key when it is not there
+        RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value->c_str(), static_cast<DWORD>(value->size()));
         return;
     }
-    HKEY opened;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                       static_cast<DWORD>(value->size() + 1));
-        RegCloseKey(opened);
-    }
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
 }
 
 static const char PROG_ID[] = "TavelkinStarterTest.xhtml";
