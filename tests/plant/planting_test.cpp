@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
+#include <sstream>
 
 namespace {
 
@@ -27,65 +27,46 @@ std::vector<std::string> PlantedNames()
     char overrides[4096] = "";
     GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
     std::vector<std::string> names;
-    std::string all = overrides;
-    for (size_t start = 0, end; start < all.size(); start = end + 1) {
-        end = std::min(all.find(';', start), all.size());
-        std::string entry = all.substr(start, end - start);
+    std::istringstream entries(overrides);
+    for (std::string entry; std::getline(entries, entry, ';');) {
         size_t eq = entry.find('=');
         if (eq == std::string::npos || entry.substr(eq) != "=n,b")
             continue;
-        for (size_t from = 0, to; from < eq; from = to + 1) {
-            to = std::min(entry.find(',', from), eq);
-            names.push_back(entry.substr(from, to - from));
-        }
+        std::istringstream list(entry.substr(0, eq));
+        for (std::string name; std::getline(list, name, ',');)
+            names.push_back(name);
     }
     return names;
-}
-
-const UINT TRAY_ICON_UID = 1000;
-
-void Plant(const std::vector<std::string>& names, const std::string& folder)
-{
-    for (const std::string& name : names)
-        ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE))
-            << folder << name;
 }
 
 TEST(Planting, NoPlantedDllIsLoadedIntoTheStarter)
 {
     ASSERT_EQ(Resident(), nullptr) << "a starter is already running";
+    Kit kit = MakeKit("planting");
     const char* underTest = std::getenv("STARTER_UNDER_TEST");
-    std::string root = MakeTempFolder("planting");
-    std::string kit = root + "\\kit", work = root + "\\work", records = root + "\\records",
-                markers = root + "\\markers";
-    for (const std::string& folder : {kit, work, records, markers})
-        CreateDirectoryA(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA(underTest && *underTest ? underTest : (OwnFolder() + "..\\starter.exe").c_str(),
-                          (kit + "\\starter.exe").c_str(), FALSE));
+    if (underTest && *underTest) {
+        ASSERT_TRUE(CopyFileA(underTest, kit.starter.c_str(), FALSE)) << underTest;
+    }
     // The launch entry opens tavelkin.exe in the program's folder; the
     // start-up launch opens the same recording program, started in the
     // working folder.
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "recorder.exe").c_str(), (kit + "\\tavelkin.exe").c_str(), FALSE));
-    WriteBytes(kit + "\\tavelkin.run", work + "\r\n" + kit + "\\tavelkin.exe\r\n-x\r\n");
+    WriteBytes(kit.run, kit.work + "\r\n" + kit.tavelkin + "\r\n-x\r\n");
     std::vector<std::string> names = PlantedNames();
     ASSERT_FALSE(names.empty()) << "WINEDLLOVERRIDES names no DLL to plant";
-    Plant(names, kit);
-    Plant(names, work);
-
-    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
+    for (const std::string& folder : {kit.folder, kit.work})
+        for (const std::string& name : names)
+            ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE))
+                << folder << name;
+    const std::string markers = MakeTempFolder("markers");
     SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
 
-    PROCESS_INFORMATION starter =
-        StartProcess(nullptr, "\"" + kit + "\\starter.exe\" \"" + kit + "\\tavelkin.run\"", work.c_str());
+    PROCESS_INFORMATION starter = StartProcess(nullptr, Expand("\"{EXE}\" \"{RUN}\"", kit), kit.work.c_str());
     ASSERT_NE(starter.hProcess, nullptr);
-    DWORD pid = starter.dwProcessId;
-
-    HWND window = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (window = Resident()) && ProcessOf(window) == pid; }))
-        << "the starter stays resident";
-    EXPECT_EQ(WaitForRecords(records, 1).size(), 1u) << "the start-up launch";
+    const DWORD pid = starter.dwProcessId;
+    HWND window = WaitForResident(pid);
+    EXPECT_NE(window, nullptr) << "the starter stays resident, with its tray icon";
+    EXPECT_EQ(WaitForRecords(kit.records, 1).size(), 1u) << "the start-up launch";
     if (window) {
-        EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); })) << "the tray icon";
         PostMessageA(window, WM_COMMAND, IDM_ABOUT, 0);
         HWND box = nullptr;
         EXPECT_TRUE(WaitFor([&] { return (box = VisibleWindow("#32770", pid)) != nullptr; })) << "the about box";
@@ -93,7 +74,7 @@ TEST(Planting, NoPlantedDllIsLoadedIntoTheStarter)
             PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         EXPECT_TRUE(WaitFor([&] { return VisibleWindow("#32770", pid) == nullptr; })) << "the about box closes";
         PostMessageA(window, WM_COMMAND, IDM_LAUNCH, 0);
-        EXPECT_EQ(WaitForRecords(records, 2).size(), 2u) << "the launch entry";
+        EXPECT_EQ(WaitForRecords(kit.records, 2).size(), 2u) << "the launch entry";
         PostMessageA(window, WM_COMMAND, IDM_QUIT, 0);
     }
     EXPECT_EQ(ExitCode(starter.hProcess), 0u) << "the starter quits";

@@ -13,11 +13,25 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <vector>
 
 namespace {
 
 using Args = std::vector<std::string>;
+
+// How a later starter is started, beside its command line.
+enum Way { PLAIN, IN_KIT_FOLDER, NAME_AS_APPLICATION, MAY_NOT_LAUNCH };
+
+struct LaterStart {
+    const char* name;
+    std::string commandLine;       // {EXE}, {RUN} and {DOC} as Expand replaces them
+    std::optional<Args> arguments; // what the launched program receives; nullopt: no launch
+    // IN_KIT_FOLDER: with the kit as its current folder; NAME_AS_APPLICATION:
+    // the starter's path as CreateProcessA's application too; MAY_NOT_LAUNCH:
+    // the launch may be absent (when no room can be had for its parameters).
+    Way way = PLAIN;
+};
 
 // Starts real starters from a kit, and ends whatever is left of them.
 class Starter : public ::testing::Test {
@@ -30,11 +44,61 @@ protected:
         return started_.back();
     }
 
+    // Starts the starter that is to stay resident; says whether it did, with
+    // its tray icon.
+    bool StartResident(const std::string& commandLine, const char* folder = nullptr)
+    {
+        starter_ = Start(commandLine, folder);
+        return (window_ = WaitForResident(starter_.dwProcessId)) != nullptr;
+    }
+
     // The records once every process started has ended but `staying`.
     static std::vector<Record> RecordsOnceEnded(const std::string& folder, DWORD staying)
     {
         EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
         return ReadRecords(folder);
+    }
+
+    // Once every process started has ended but `staying`: the one launch
+    // recorded in the folder, of these arguments in the work folder, or none
+    // (nullopt; with `mayBeNone`, either).
+    void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments,
+                      bool mayBeNone = false)
+    {
+        std::vector<Record> got = RecordsOnceEnded(records, staying);
+        if (mayBeNone && got.empty())
+            return;
+        ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a starter launches once before it ends, or not at all";
+        if (arguments) {
+            EXPECT_EQ(Arguments(got[0]), Expand(*arguments, kit_)) << got[0]["commandline"];
+            EXPECT_EQ(got[0]["cwd"], kit_.work);
+        }
+    }
+
+    // Each later start, with the resident one there: it ends with 1 and
+    // shows no window (the C runtime's error box above all), after its
+    // launch; the resident one stays.
+    void ExpectLaterStarts(const std::vector<LaterStart>& cases)
+    {
+        for (const LaterStart& c : cases) {
+            SCOPED_TRACE(c.name);
+            std::string records = NewRecordFolder();
+            PROCESS_INFORMATION later = Start(Expand(c.commandLine, kit_),
+                                              c.way == IN_KIT_FOLDER ? kit_.folder.c_str() : nullptr, 0,
+                                              c.way == NAME_AS_APPLICATION ? kit_.starter.c_str() : nullptr);
+            bool shown = false;
+            EXPECT_TRUE(WaitFor([&] {
+                shown = shown || VisibleWindow(nullptr, later.dwProcessId);
+                return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
+            }, 300000)) << "still running";
+            DWORD code = ExitCode(later.hProcess, 0);
+            EXPECT_EQ(code, static_cast<DWORD>(EXIT_ANOTHER_STARTER)) << "exit code " << std::hex << code;
+            EXPECT_FALSE(shown) << "a window was shown";
+            TerminateProcess(later.hProcess, 99);
+            ExpectLaunch(records, 1, c.arguments, c.way == MAY_NOT_LAUNCH);
+            EXPECT_EQ(ExitCode(starter_.hProcess, 0), STILL_ACTIVE);
+            EXPECT_EQ(Resident(), window_);
+        }
     }
 
     void SetUp() override
@@ -51,58 +115,33 @@ protected:
 
     const Kit kit_ = MakeKit("starter");
     std::vector<PROCESS_INFORMATION> started_;
-};
-
-struct LaterStart {
-    const char* name;
-    bool nameAsApplication; // the starter's path as CreateProcessA's application too
-    const char* commandLine;
-    bool inKitFolder; // started with the kit as its current folder
-    Args arguments;   // what the launched program receives
+    PROCESS_INFORMATION starter_ = {}; // the resident one
+    HWND window_ = nullptr;
 };
 
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 {
-    PROCESS_INFORMATION first = Start(Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit_));
-    HWND window = WaitForResident(first.dwProcessId);
-    ASSERT_NE(window, nullptr);
-    std::vector<Record> got = RecordsOnceEnded(kit_.records, 1);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(Arguments(got[0]), (Args{"-x", kit_.doc}));
-    EXPECT_EQ(got[0]["cwd"], kit_.work);
+    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit_)));
+    ExpectLaunch(kit_.records, 1, Args{"-x", "{DOC}"});
     // What other programs look for: the hidden tool window and the mutex.
-    EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window);
-    EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window_);
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_TRUE(GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter");
     EXPECT_NE(mutex, nullptr);
     CloseHandle(mutex);
 
-    const LaterStart later[] = {
-        {"quoted paths with blanks", false, "\"{EXE}\" \"{RUN}\" \"{DOC}\"", false, {"-x", "{DOC}"}},
-        {"no arguments: the run file in the current folder", false, "\"{EXE}\"", true, {"-x"}},
-        {"blanks and control characters after the name", false, "\"{EXE}\" \t\x01 \"{RUN}\" doc", false,
-         {"-x", "doc"}},
+    ExpectLaterStarts({
+        {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", "{DOC}"}},
+        {"no arguments: the run file in the current folder", "\"{EXE}\"", Args{"-x"}, IN_KIT_FOLDER},
+        {"blanks and control characters after the name", "\"{EXE}\" \t\x01 \"{RUN}\" doc", Args{"-x", "doc"}},
         // The C runtime's rule would take a quote in the name as opening a
         // quoted stretch and cut the tail inside the run file's path.
-        {"the starter's own tail rule", true, "x\"y \"{RUN}\" \"{DOC}\"", false, {"-x", "{DOC}"}},
-    };
-    for (const LaterStart& c : later) {
-        SCOPED_TRACE(c.name);
-        std::string records = NewRecordFolder();
-        PROCESS_INFORMATION second = Start(Expand(c.commandLine, kit_), c.inKitFolder ? kit_.folder.c_str() : nullptr,
-                                           0, c.nameAsApplication ? kit_.starter.c_str() : nullptr);
-        EXPECT_EQ(ExitCode(second.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-        got = RecordsOnceEnded(records, 1);
-        ASSERT_EQ(got.size(), 1u) << "a later starter launches once before it ends";
-        EXPECT_EQ(Arguments(got[0]), Expand(c.arguments, kit_));
-        EXPECT_EQ(got[0]["cwd"], kit_.work);
-        EXPECT_EQ(ExitCode(first.hProcess, 0), STILL_ACTIVE);
-        EXPECT_EQ(Resident(), window);
-    }
+        {"the starter's own tail rule", "x\"y \"{RUN}\" \"{DOC}\"", Args{"-x", "{DOC}"}, NAME_AS_APPLICATION},
+    });
 
-    EXPECT_EQ(Quit(window, first.hProcess), 0u);
-    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
     EXPECT_EQ(Resident(), nullptr);
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"), nullptr);
 }
@@ -136,9 +175,7 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
         ASSERT_TRUE(mutex || window);
         PROCESS_INFORMATION later = Start(Expand("\"{EXE}\" \"{RUN}\" doc", kit_));
         EXPECT_EQ(ExitCode(later.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-        std::vector<Record> got = RecordsOnceEnded(records, 0);
-        ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(Arguments(got[0]), (Args{"-x", "doc"}));
+        ExpectLaunch(records, 0, Args{"-x", "doc"});
         if (mutex)
             CloseHandle(mutex);
         if (window) {
@@ -150,32 +187,29 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
 
 TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
 {
-    PROCESS_INFORMATION starter = Start(Expand("\"{EXE}\" \"{RUN}\"", kit_));
-    HWND window = WaitForResident(starter.dwProcessId);
-    ASSERT_NE(window, nullptr);
-
-    ASSERT_TRUE(DeleteTrayIcon(window, TRAY_ICON_UID));
-    ASSERT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_)));
+    ASSERT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
+    ASSERT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
     UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     PostMessageA(HWND_BROADCAST, taskbarCreated, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window_, TRAY_ICON_UID); }));
 
     // Many more while the icon is there, as the broadcast delivers them: the
     // starter does not grow (under Wine an icon image loaded on each does not
     // show in this figure; a heap that grows on each does), and one icon
     // stays.
     DWORD_PTR ignored;
-    SendMessageTimeoutA(window, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
-    SIZE_T before = CommittedPrivate(starter.hProcess);
+    SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    SIZE_T before = CommittedPrivate(starter_.hProcess);
     for (int i = 0; i < 50; ++i)
-        SendMessageTimeoutA(window, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
-    EXPECT_LE(CommittedPrivate(starter.hProcess), before + 16 * 1024) << "grew from " << before;
+        SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    EXPECT_LE(CommittedPrivate(starter_.hProcess), before + 16 * 1024) << "grew from " << before;
     // One icon: once it is taken away, none is left.
-    EXPECT_TRUE(DeleteTrayIcon(window, TRAY_ICON_UID));
-    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
 
-    EXPECT_EQ(Quit(window, starter.hProcess), 0u);
-    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
 }
 
 TEST_F(Starter, OfEightStartedAtOnceOneStays)
@@ -275,7 +309,7 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
 
 struct ShellCase {
     const char* name;
-    const char* tail;  // {RUN}: the run file's path; {DOC}: a document path with blanks
+    const char* tail;  // {RUN} and {DOC} as Expand replaces them
     const char* line2; // nullptr: the run file has two lines only
     Args arguments;    // what the launched program receives
 };
@@ -297,17 +331,14 @@ TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
     GetCurrentDirectoryA(MAX_PATH, before);
     for (const ShellCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Kit kit = MakeKit("shell", c.line2);
-        SetCurrentDirectoryA(kit.folder.c_str()); // where the default run file is found
+        WriteRunFile(kit_, c.line2);
+        std::string records = NewRecordFolder();
+        SetCurrentDirectoryA(kit_.folder.c_str()); // where the default run file is found
         DWORD started = ProcessesStarted();
-        LaunchFromCommandLine(Expand(c.tail, kit).c_str());
+        LaunchFromCommandLine(Expand(c.tail, kit_).c_str());
         SetCurrentDirectoryA(before);
-
-        std::vector<Record> got = RecordsOnceEnded(kit.records, 0);
+        ExpectLaunch(records, 0, c.arguments);
         EXPECT_EQ(ProcessesStarted(), started + 1);
-        ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(Arguments(got[0]), Expand(c.arguments, kit)) << got[0]["commandline"];
-        EXPECT_EQ(got[0]["cwd"], kit.work);
     }
 }
 
@@ -336,61 +367,27 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 4096,
                                    4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-
-    PROCESS_INFORMATION first = Start(Expand("\"{EXE}\" \"{RUN}\"", kit_));
-    HWND window = WaitForResident(first.dwProcessId);
-    ASSERT_NE(window, nullptr);
-    ASSERT_EQ(WaitForRecords(kit_.records, 1).size(), 1u);
+    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_)));
+    ExpectLaunch(kit_.records, 1, Args{"-x"});
 
     // What each may launch: nothing when the run file names no program; with
     // the long line, its parameters cannot reach a program, and when no room
-    // can be had for them they are absent: the document alone, if any.
-    const struct {
-        const char* name;
-        std::string runFile;
-        const char* document;
-        const char* argument; // nullptr: no launch; "": one without arguments
-    } cases[] = {
-        {"a 600 MiB parameters line", big, "", ""},
-        {"a 600 MiB parameters line and a document", big, " order.xhtml", "order.xhtml"},
-        {"a 600 MiB parameters line and a document with a blank", big, " \"my order.xhtml\"", "my order.xhtml"},
-        {"NUL", "NUL", " order.xhtml", nullptr},
-        {"CON", "CON", " order.xhtml", nullptr},
-        {"a named pipe", pipeName, " order.xhtml", nullptr},
-        {"a folder", kit_.root, " order.xhtml", nullptr},
-    };
-    std::vector<std::string> folders;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        folders.push_back(NewRecordFolder());
-        PROCESS_INFORMATION later = Start(Expand("\"{EXE}\" \"", kit_) + c.runFile + "\"" + c.document);
-        bool shown = false;
-        EXPECT_TRUE(WaitFor([&] {
-            shown = shown || VisibleWindow(nullptr, later.dwProcessId);
-            return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
-        }, 300000)) << "still running";
-        DWORD code = ExitCode(later.hProcess, 0);
-        EXPECT_EQ(code, static_cast<DWORD>(EXIT_ANOTHER_STARTER)) << "exit code " << std::hex << code;
-        EXPECT_FALSE(shown) << "a window was shown";
-        TerminateProcess(later.hProcess, 99);
-    }
-    // The starter after them launches as ever; by the time its launch is
-    // seen, those started before it have been seen too.
-    SetEnvironmentVariableA("STARTER_RECORD_DIR", kit_.records.c_str());
-    PROCESS_INFORMATION last = Start(Expand("\"{EXE}\" \"{RUN}\" order.xhtml", kit_));
-    EXPECT_EQ(ExitCode(last.hProcess, 60000), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-    std::vector<Record> got = RecordsOnceEnded(kit_.records, 1);
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(Arguments(got[1]), (Args{"-x", "order.xhtml"}));
-    for (size_t k = 0; k < folders.size(); ++k) {
-        SCOPED_TRACE(cases[k].name);
-        got = ReadRecords(folders[k]);
-        ASSERT_LE(got.size(), cases[k].argument ? 1u : 0u);
-        for (const Record& record : got)
-            EXPECT_EQ(Arguments(record), *cases[k].argument ? Args{cases[k].argument} : Args{});
-    }
-    EXPECT_EQ(Resident(), window);
-    EXPECT_EQ(Quit(window, first.hProcess), 0u);
+    // can be had for them they are absent: the document alone, if any. The
+    // starter after them launches as ever.
+    const std::string exe = "\"{EXE}\" \"";
+    ExpectLaterStarts({
+        {"a 600 MiB parameters line", exe + big + "\"", Args{}, MAY_NOT_LAUNCH},
+        {"a 600 MiB parameters line and a document", exe + big + "\" order.xhtml", Args{"order.xhtml"},
+         MAY_NOT_LAUNCH},
+        {"a 600 MiB parameters line and a document with a blank", exe + big + "\" \"my order.xhtml\"",
+         Args{"my order.xhtml"}, MAY_NOT_LAUNCH},
+        {"NUL", exe + "NUL\" order.xhtml", std::nullopt},
+        {"CON", exe + "CON\" order.xhtml", std::nullopt},
+        {"a named pipe", exe + pipeName + "\" order.xhtml", std::nullopt},
+        {"a folder", exe + kit_.root + "\" order.xhtml", std::nullopt},
+        {"after them, as ever", "\"{EXE}\" \"{RUN}\" order.xhtml", Args{"-x", "order.xhtml"}},
+    });
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
     CloseHandle(pipe);
     DeleteFileA(big.c_str());
 }
@@ -411,8 +408,7 @@ protected:
 
     void StartStarter()
     {
-        starter_ = Start("\"" + kit_.starter + "\"", kit_.work.c_str());
-        ASSERT_NE(window_ = WaitForResident(starter_.dwProcessId), nullptr);
+        ASSERT_TRUE(StartResident("\"" + kit_.starter + "\"", kit_.work.c_str()));
         // The starter's own launch, of the run file it does not find, is done.
         ASSERT_TRUE(WaitUntilRunning(1));
     }
@@ -427,8 +423,6 @@ protected:
     }
 
     Handlers handlers_{OwnFolder() + "recorder.exe"};
-    PROCESS_INFORMATION starter_ = {};
-    HWND window_ = nullptr;
 };
 
 struct OpenCase {

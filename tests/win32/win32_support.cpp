@@ -62,7 +62,13 @@ std::string NewRecordFolder()
     return records;
 }
 
-Kit MakeKit(const std::string& label, const char* line2)
+void WriteRunFile(const Kit& kit, const char* line2)
+{
+    WriteBytes(kit.run,
+               kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
+}
+
+Kit MakeKit(const std::string& label)
 {
     Kit kit;
     kit.root = MakeTempFolder(label);
@@ -75,8 +81,7 @@ Kit MakeKit(const std::string& label, const char* line2)
     kit.tavelkin = kit.folder + "\\tavelkin.exe";
     CopyFileA((OwnFolder() + "recorder.exe").c_str(), kit.tavelkin.c_str(), FALSE);
     kit.run = kit.folder + "\\tavelkin.run";
-    WriteBytes(kit.run,
-               kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
+    WriteRunFile(kit);
     kit.records = NewRecordFolder();
     kit.doc = kit.root + "\\my documents\\my order.xhtml";
     return kit;

@@ -30,14 +30,16 @@ std::string NewRecordFolder();
 
 // A kit as a user has it, in a fresh folder: "my kit" (a blank in its name)
 // holding a copy of starter.exe, the recording program as tavelkin.exe and
-// tavelkin.run, a run file that opens the recording program (the one beside
-// this program) in "work folder" with line 2 (none: nullptr); a fresh record
-// folder, see NewRecordFolder; and the path of a document with blanks in its
-// folder's name and its own, which is not there.
+// the run file tavelkin.run (see WriteRunFile); "work folder" beside it; a
+// fresh record folder, see NewRecordFolder; and the path of a document with
+// blanks in its folder's name and its own, which is not there.
 struct Kit {
     std::string root, folder, starter, tavelkin, run, work, records, doc;
 };
-Kit MakeKit(const std::string& label, const char* line2 = "-x");
+Kit MakeKit(const std::string& label);
+// Writes the kit's run file: it opens the recording program (the one beside
+// this program) in the work folder, with line 2 (none: nullptr).
+void WriteRunFile(const Kit& kit, const char* line2 = "-x");
 // The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
 // file and document.
 std::string Expand(std::string text, const Kit& kit);
