@@ -70,7 +70,7 @@ protected:
             return;
         ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a starter launches once before it ends, or not at all";
         if (arguments) {
-            EXPECT_EQ(Arguments(got[0]), Expand(*arguments, kit_)) << got[0]["commandline"];
+            EXPECT_EQ(Arguments(got[0]), *arguments) << got[0]["commandline"];
             EXPECT_EQ(got[0]["cwd"], kit_.work);
         }
     }
@@ -111,6 +111,9 @@ protected:
         EndEveryStarter();
         for (PROCESS_INFORMATION& p : started_)
             CloseProcess(p);
+        // What a test registered in this program: a starter's class, or one
+        // of the same name.
+        UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
     }
 
     const Kit kit_ = MakeKit("starter");
@@ -122,7 +125,7 @@ protected:
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 {
     ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit_)));
-    ExpectLaunch(kit_.records, 1, Args{"-x", "{DOC}"});
+    ExpectLaunch(kit_.records, 1, Args{"-x", kit_.doc});
     // What other programs look for: the hidden tool window and the mutex.
     EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window_);
     EXPECT_FALSE(IsWindowVisible(window_));
@@ -132,12 +135,12 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     CloseHandle(mutex);
 
     ExpectLaterStarts({
-        {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", "{DOC}"}},
+        {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}},
         {"no arguments: the run file in the current folder", "\"{EXE}\"", Args{"-x"}, IN_KIT_FOLDER},
         {"blanks and control characters after the name", "\"{EXE}\" \t\x01 \"{RUN}\" doc", Args{"-x", "doc"}},
         // The C runtime's rule would take a quote in the name as opening a
         // quoted stretch and cut the tail inside the run file's path.
-        {"the starter's own tail rule", "x\"y \"{RUN}\" \"{DOC}\"", Args{"-x", "{DOC}"}, NAME_AS_APPLICATION},
+        {"the starter's own tail rule", "x\"y \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}, NAME_AS_APPLICATION},
     });
 
     EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
@@ -176,12 +179,8 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
         PROCESS_INFORMATION later = Start(Expand("\"{EXE}\" \"{RUN}\" doc", kit_));
         EXPECT_EQ(ExitCode(later.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
         ExpectLaunch(records, 0, Args{"-x", "doc"});
-        if (mutex)
-            CloseHandle(mutex);
-        if (window) {
-            DestroyWindow(window);
-            UnregisterClassA("TavelkinStarter", GetModuleHandleA(nullptr));
-        }
+        CloseHandle(mutex); // one of the two is nothing, which these calls ignore
+        DestroyWindow(window);
     }
 }
 
@@ -242,29 +241,22 @@ LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
 
 void CALLBACK QuitWith99(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
 
-// Start-up called in-process, with this test program as the instance.
-class StarterMainInProcess : public Starter {
-protected:
-    void TearDown() override
-    {
-        UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
-        Starter::TearDown();
-    }
+// Start-up called in-process, with this test program as the instance and
+// the starter's windows refused, so that it ends for want of one rather than
+// running its message loop here for ever; should it run the loop all the
+// same, a timer ends it with 99.
+int StarterMainWithoutWindows(const std::string& tail)
+{
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
+    EXPECT_NE(hook, nullptr);
+    UINT_PTR guard = SetTimer(nullptr, 0, 20000, QuitWith99);
+    int exitCode = StarterMain(GetModuleHandleA(nullptr), tail.c_str());
+    KillTimer(nullptr, guard);
+    UnhookWindowsHookEx(hook);
+    return exitCode;
+}
 
-    // With the starter's windows refused, start-up ends for want of one
-    // rather than running its message loop here for ever; should it run the
-    // loop all the same, a timer ends it with 99.
-    static int StarterMainWithoutWindows(const std::string& tail)
-    {
-        HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
-        EXPECT_NE(hook, nullptr);
-        UINT_PTR guard = SetTimer(nullptr, 0, 20000, QuitWith99);
-        int exitCode = StarterMain(GetModuleHandleA(nullptr), tail.c_str());
-        KillTimer(nullptr, guard);
-        UnhookWindowsHookEx(hook);
-        return exitCode;
-    }
-};
+using StarterMainInProcess = Starter;
 
 TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
 {
@@ -321,8 +313,8 @@ using LaunchShell = Starter;
 TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
 {
     const ShellCase cases[] = {
-        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", "-x", {"-x", "{DOC}"}},
-        {"a document ending in a backslash", "\"{RUN}\" \"{DOC}\\\"", "-x", {"-x", "{DOC}\\"}},
+        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", "-x", {"-x", kit_.doc}},
+        {"a document ending in a backslash", "\"{RUN}\" \"{DOC}\\\"", "-x", {"-x", kit_.doc + "\\"}},
         {"run file only, no line 2", "\"{RUN}\"", nullptr, {}},
         {"plain document", "\"{RUN}\" order.xhtml", "--open", {"--open", "order.xhtml"}},
         {"default run file", "", "-a  -b", {"-a", "-b"}},
@@ -413,15 +405,6 @@ protected:
         ASSERT_TRUE(WaitUntilRunning(1));
     }
 
-    // The programs a command started, once they have all ended.
-    std::vector<Record> Launched(DWORD startedBefore)
-    {
-        WaitForRecords(kit_.records, 1);
-        std::vector<Record> got = RecordsOnceEnded(kit_.records, 1);
-        EXPECT_EQ(ProcessesStarted() - startedBefore, got.size()) << "every program started left its record";
-        return got;
-    }
-
     Handlers handlers_{OwnFolder() + "recorder.exe"};
 };
 
@@ -450,7 +433,10 @@ TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
         DWORD before = ProcessesStarted();
         for (UINT command : c.commands)
             PostMessageA(window_, WM_COMMAND, command, 0);
-        std::vector<Record> got = Launched(before);
+        // The programs the command started, once they have all ended.
+        WaitForRecords(kit_.records, 1);
+        std::vector<Record> got = RecordsOnceEnded(kit_.records, 1);
+        EXPECT_EQ(ProcessesStarted() - before, got.size()) << "every program started left its record";
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(Arguments(got[0]), c.arguments);
         EXPECT_EQ(got[0]["exe"], c.byTheKitsProgram ? kit_.tavelkin : OwnFolder() + "recorder.exe");

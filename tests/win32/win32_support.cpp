@@ -33,8 +33,7 @@ std::string OwnFolder()
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string own(path);
-    return own.substr(0, own.find_last_of('\\') + 1);
+    return std::string(path, std::strrchr(path, '\\') + 1);
 }
 
 std::string MakeTempFolder(const std::string& label)
@@ -96,14 +95,6 @@ std::string Expand(std::string text, const Kit& kit)
     return text;
 }
 
-std::vector<std::string> Expand(const std::vector<std::string>& texts, const Kit& kit)
-{
-    std::vector<std::string> expanded;
-    for (const std::string& text : texts)
-        expanded.push_back(Expand(text, kit));
-    return expanded;
-}
-
 // Calls back with each record file's name in the folder.
 static void EachRecordFile(const std::string& folder, const std::function<void(const WIN32_FIND_DATAA&)>& each)
 {
@@ -138,12 +129,8 @@ std::vector<Record> ReadRecords(const std::string& folder)
 
 std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWORD timeoutMs)
 {
-    std::vector<Record> records;
-    WaitFor([&] {
-        records = ReadRecords(folder);
-        return records.size() >= count;
-    }, timeoutMs);
-    return records;
+    WaitFor([&] { return ReadRecords(folder).size() >= count; }, timeoutMs);
+    return ReadRecords(folder);
 }
 
 void ClearRecords(const std::string& folder)
@@ -228,10 +215,8 @@ DWORD ExitCode(HANDLE process, DWORD timeoutMs)
 void CloseProcess(PROCESS_INFORMATION& process)
 {
     if (process.hProcess) {
-        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, 20000);
-        }
+        TerminateProcess(process.hProcess, 99); // fails harmlessly once it has ended
+        WaitForSingleObject(process.hProcess, 20000);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
@@ -263,14 +248,12 @@ bool JoinCountingJob()
     return g_countingJob && AssignProcessToJobObject(g_countingJob, GetCurrentProcess());
 }
 
-static JOBOBJECT_BASIC_ACCOUNTING_INFORMATION JobCounts()
+DWORD ProcessesStarted()
 {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
     QueryInformationJobObject(g_countingJob, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
-    return info;
+    return info.TotalProcesses - 1;
 }
-
-DWORD ProcessesStarted() { return JobCounts().TotalProcesses - 1; }
 
 // Wine starts some of its own programs from the system folder on demand (the
 // desktop's process among them) as children of whoever needed them; those

@@ -43,7 +43,6 @@ void WriteRunFile(const Kit& kit, const char* line2 = "-x");
 // The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
 // file and document.
 std::string Expand(std::string text, const Kit& kit);
-std::vector<std::string> Expand(const std::vector<std::string>& texts, const Kit& kit);
 
 // What the recording program wrote of one start: "commandline", "cwd",
 // "exe", "pid", "argc" and "arg1" ... as its C runtime parsed them.
