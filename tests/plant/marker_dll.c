@@ -1,11 +1,11 @@
-/* A marker for the planting test: a DLL that, copied under a system DLL's
-   name beside a program, writes down which process loaded it. It leaves
-   record-<pid>-<address>.txt, one for each DLL loaded in each process, in
-   the folder named by STARTER_MARKER_DIR, holding
-     pid=<process id>
-     exe=<the process's executable>
-     dll=<this file's path>
-   It uses KERNEL32 only, so that it loads wherever it is planted. */
+// A marker for the planting test: a DLL that, copied under a system DLL's
+// name beside a program, writes down which process loaded it. It leaves
+// record-<pid>-<address>.txt, one for each DLL loaded in each process, in
+// the folder named by STARTER_MARKER_DIR, holding
+//   pid=<process id>
+//   exe=<the process's executable>
+//   dll=<this file's path>
+// It uses KERNEL32 only, so that it loads wherever it is planted.
 #include <windows.h>
 
 static char* Append(char* at, const char* text)

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -60,24 +62,29 @@ protected:
     }
 
     // Once every process started has ended but `staying`: the one launch
-    // recorded in the folder, of these arguments in the work folder, or none
-    // (nullopt; with `mayBeNone`, either).
+    // recorded in the folder, of these arguments and, of what else it
+    // recorded, these values (none given: the work folder as its current
+    // one); or none (nullopt; with `mayBeNone`, either).
     void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments,
-                      bool mayBeNone = false)
+                      Record seen = {}, bool mayBeNone = false)
     {
+        if (seen.empty())
+            seen["cwd"] = kit_.work;
+        WaitForRecords(records, arguments && !mayBeNone ? 1 : 0); // for a launch that comes later than this
         std::vector<Record> got = RecordsOnceEnded(records, staying);
         if (mayBeNone && got.empty())
             return;
-        ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a starter launches once before it ends, or not at all";
+        ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a launch once, or none";
         if (arguments) {
             EXPECT_EQ(Arguments(got[0]), *arguments) << got[0]["commandline"];
-            EXPECT_EQ(got[0]["cwd"], kit_.work);
+            for (const auto& [key, value] : seen)
+                EXPECT_EQ(got[0][key], value) << key;
         }
     }
 
-    // Each later start, with the resident one there: it ends with 1 and
-    // shows no window (the C runtime's error box above all), after its
-    // launch; the resident one stays.
+    // Each later start, with the resident one there (or a mark of one): it
+    // ends with 1 and shows no window (the C runtime's error box above all),
+    // after its launch; the resident one stays.
     void ExpectLaterStarts(const std::vector<LaterStart>& cases)
     {
         for (const LaterStart& c : cases) {
@@ -95,8 +102,8 @@ protected:
             EXPECT_EQ(code, static_cast<DWORD>(EXIT_ANOTHER_STARTER)) << "exit code " << std::hex << code;
             EXPECT_FALSE(shown) << "a window was shown";
             TerminateProcess(later.hProcess, 99);
-            ExpectLaunch(records, 1, c.arguments, c.way == MAY_NOT_LAUNCH);
-            EXPECT_EQ(ExitCode(starter_.hProcess, 0), STILL_ACTIVE);
+            ExpectLaunch(records, starter_.hProcess ? 1 : 0, c.arguments, {}, c.way == MAY_NOT_LAUNCH);
+            EXPECT_TRUE(!starter_.hProcess || ExitCode(starter_.hProcess, 0) == STILL_ACTIVE) << "the resident ended";
             EXPECT_EQ(Resident(), window_);
         }
     }
@@ -167,20 +174,16 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
 {
     for (bool byMutex : {true, false}) {
         SCOPED_TRACE(byMutex ? "mutex alone" : "window alone");
-        std::string records = NewRecordFolder();
         HANDLE mutex = nullptr;
-        HWND window = nullptr;
         if (byMutex)
             mutex = CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter");
         else if (RegisterBareClass("TavelkinStarter"))
-            window = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
-        ASSERT_TRUE(mutex || window);
-        PROCESS_INFORMATION later = Start(Expand("\"{EXE}\" \"{RUN}\" doc", kit_));
-        EXPECT_EQ(ExitCode(later.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-        ExpectLaunch(records, 0, Args{"-x", "doc"});
+            window_ = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+        ASSERT_TRUE(mutex || window_);
+        ExpectLaterStarts({{"a later starter", "\"{EXE}\" \"{RUN}\" doc", Args{"-x", "doc"}}});
         CloseHandle(mutex); // one of the two is nothing, which these calls ignore
-        DestroyWindow(window);
+        DestroyWindow(window_);
     }
 }
 
@@ -384,6 +387,79 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     DeleteFileA(big.c_str());
 }
 
+// DLLs planted beside starter.exe and in its working folder must never be
+// loaded into it. Marker DLLs (marker_dll.c) are copied there under the
+// names of DLLs the starter's process loads that Windows does not protect as
+// KnownDLLs, and Wine is told to prefer such native copies, as Windows'
+// search order would. The starter then goes through what it does: start-up
+// with a launch, the tray icon, the about box, the launch entry and quit.
+// Markers fired by other processes (the launched ones) do not count.
+//
+// STARTER_UNDER_TEST names another starter.exe to try instead of the one
+// built beside the tests.
+using Planting = Starter;
+
+// The planted names are the ones WINEDLLOVERRIDES makes Wine take from a
+// program's own folder first ("name,name=n,b"). Wine reads that setting
+// from the environment it was started in, so the test's runner sets it;
+// setting it here would not reach the starter.
+std::vector<std::string> PlantedNames()
+{
+    char overrides[4096] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    std::vector<std::string> names;
+    std::istringstream entries(overrides);
+    for (std::string entry; std::getline(entries, entry, ';');) {
+        size_t eq = entry.find('=');
+        if (eq == std::string::npos || entry.substr(eq) != "=n,b")
+            continue;
+        std::istringstream list(entry.substr(0, eq));
+        for (std::string name; std::getline(list, name, ',');)
+            names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
+{
+    const char* underTest = std::getenv("STARTER_UNDER_TEST");
+    if (underTest && *underTest) {
+        ASSERT_TRUE(CopyFileA(underTest, kit_.starter.c_str(), FALSE)) << underTest;
+    }
+    // The launch entry opens tavelkin.exe in the program's folder; the
+    // start-up launch opens the same recording program, started in the
+    // working folder.
+    WriteBytes(kit_.run, kit_.work + "\r\n" + kit_.tavelkin + "\r\n-x\r\n");
+    std::vector<std::string> names = PlantedNames();
+    ASSERT_FALSE(names.empty()) << "WINEDLLOVERRIDES names no DLL to plant";
+    for (const std::string& folder : {kit_.folder, kit_.work})
+        for (const std::string& name : names)
+            ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE))
+                << folder << name;
+    const std::string markers = MakeTempFolder("markers");
+    SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
+
+    EXPECT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_), kit_.work.c_str()))
+        << "the starter stays resident, with its tray icon";
+    const DWORD pid = starter_.dwProcessId;
+    EXPECT_EQ(WaitForRecords(kit_.records, 1).size(), 1u) << "the start-up launch";
+    if (window_) {
+        PostMessageA(window_, WM_COMMAND, IDM_ABOUT, 0);
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitFor([&] { return (box = VisibleWindow("#32770", pid)) != nullptr; })) << "the about box";
+        if (box)
+            PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        EXPECT_TRUE(WaitFor([&] { return VisibleWindow("#32770", pid) == nullptr; })) << "the about box closes";
+        PostMessageA(window_, WM_COMMAND, IDM_LAUNCH, 0);
+        EXPECT_EQ(WaitForRecords(kit_.records, 2).size(), 2u) << "the launch entry";
+        PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
+    }
+    EXPECT_EQ(ExitCode(starter_.hProcess), 0u) << "the starter quits";
+    for (Record& marker : ReadRecords(markers))
+        EXPECT_NE(std::strtoul(marker["pid"].c_str(), nullptr, 10), pid)
+            << "loaded into the starter: " << marker["dll"];
+}
+
 // A starter resident from a kit, beside the two example documents. It is
 // started in the work folder, so that only its working folder can lead the
 // shell to the kit. The handlers stay registered for the test's length.
@@ -411,21 +487,25 @@ protected:
 struct OpenCase {
     const char* name;
     std::vector<UINT> commands; // posted in turn
-    bool byTheKitsProgram;      // tavelkin.exe in the kit, not a registered handler
     Args arguments;
+    Record seen; // what else the program recorded
 };
 
 TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
 {
+    // The launch opens tavelkin.exe in the kit in its folder, the others the
+    // handlers registered.
+    const Record launcher = {{"exe", kit_.tavelkin}, {"cwd", kit_.folder}};
+    const Record handler = {{"exe", OwnFolder() + "recorder.exe"}};
     const OpenCase cases[] = {
-        {"launch", {IDM_LAUNCH}, true, {"tavelkin.run"}},
-        {"reference", {IDM_REFERENCE}, false, {kit_.folder + "\\examples\\reference.xhtml"}},
-        {"feedback", {IDM_FEEDBACK}, false, {kit_.folder + "\\examples\\feedback.xhtml"}},
-        {"website", {IDM_WEBSITE}, false, {"https://tavelkin.example/"}},
+        {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, launcher},
+        {"reference", {IDM_REFERENCE}, {kit_.folder + "\\examples\\reference.xhtml"}, handler},
+        {"feedback", {IDM_FEEDBACK}, {kit_.folder + "\\examples\\feedback.xhtml"}, handler},
+        {"website", {IDM_WEBSITE}, {"https://tavelkin.example/"}, handler},
         // The known command comes last, so anything the others had started
         // is counted by then: the one program.
-        {"unknown identifiers, then the website", {0, 1, 40000, 40007, 40099, IDM_WEBSITE}, false,
-         {"https://tavelkin.example/"}},
+        {"unknown identifiers, then the website", {0, 1, 40000, 40007, 40099, IDM_WEBSITE},
+         {"https://tavelkin.example/"}, handler},
     };
     for (const OpenCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,16 +513,8 @@ TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
         DWORD before = ProcessesStarted();
         for (UINT command : c.commands)
             PostMessageA(window_, WM_COMMAND, command, 0);
-        // The programs the command started, once they have all ended.
-        WaitForRecords(kit_.records, 1);
-        std::vector<Record> got = RecordsOnceEnded(kit_.records, 1);
-        EXPECT_EQ(ProcessesStarted() - before, got.size()) << "every program started left its record";
-        ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(Arguments(got[0]), c.arguments);
-        EXPECT_EQ(got[0]["exe"], c.byTheKitsProgram ? kit_.tavelkin : OwnFolder() + "recorder.exe");
-        if (c.byTheKitsProgram) {
-            EXPECT_EQ(got[0]["cwd"], kit_.folder);
-        }
+        ExpectLaunch(kit_.records, 1, c.arguments, c.seen);
+        EXPECT_EQ(ProcessesStarted() - before, 1u) << "every program started left its record";
     }
     // Nor did any command open the box or take the icon away.
     EXPECT_EQ(Resident(), window_);

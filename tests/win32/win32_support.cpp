@@ -309,9 +309,8 @@ static std::optional<std::string> ClassesDefault(const std::string& key)
 {
     char value[1024] = "";
     LONG size = sizeof value;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(value);
+    bool there = RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS;
+    return there ? std::optional<std::string>(value) : std::nullopt;
 }
 
 static void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
