@@ -186,10 +186,9 @@ void EndEveryStarter()
     for (int i = 0; i < 20 && Resident(); ++i) {
         HWND window = Resident();
         DeleteTrayIcon(window, STARTER_ICON_UID);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
-        TerminateProcess(process, 99);
-        WaitForSingleObject(process, 20000);
-        CloseHandle(process);
+        PROCESS_INFORMATION process = {};
+        process.hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
+        CloseProcess(process);
     }
 }
 
@@ -264,8 +263,7 @@ static bool WineOwnProgram(DWORD id)
     char image[MAX_PATH] = "";
     DWORD size = sizeof image;
     bool known = process && QueryFullProcessImageNameA(process, 0, image, &size);
-    if (process)
-        CloseHandle(process);
+    CloseHandle(process); // nothing when it could not be opened
     return known && _strnicmp(image, "C:\\windows\\system32\\", 20) == 0;
 }
 
