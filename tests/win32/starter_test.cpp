@@ -1,84 +1,57 @@
 // The real starter.exe, started with exact command lines by CreateProcessA,
-// and its start-up called in-process. Launches are seen through the
-// recording program, which the run files name, and counted once every
-// process started has ended.
+// its start-up called in-process, the shell's launch in-process, and the tray
+// menu's commands sent as the menu sends them: WM_COMMAND posted to the
+// starter's window. Launches are seen through the recording program, which
+// the run files name, which the kit holds as tavelkin.exe and which is the
+// handler these tests register for .xhtml documents and https addresses;
+// they are counted once every process started has ended.
 #include "launch_shell.h"
+#include "resource.h"
 #include "tray.h"
 #include "win32_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 namespace {
 
 using Args = std::vector<std::string>;
 
-// A kit folder with a blank in its name holding a copy of starter.exe and a
-// run file that opens the recording program with -x in a work folder.
-struct Kit {
-    std::string folder, starter, run, doc, work;
+// How a later starter is started, beside its command line.
+enum Way { PLAIN, IN_KIT_FOLDER, NAME_AS_APPLICATION, MAY_NOT_LAUNCH };
+
+struct LaterStart {
+    const char* name;
+    std::string commandLine;       // {EXE}, {RUN} and {DOC} as Expand replaces them
+    std::optional<Args> arguments; // what the launched program receives; nullopt: no launch
+    // IN_KIT_FOLDER: with the kit as its current folder; NAME_AS_APPLICATION:
+    // the starter's path as CreateProcessA's application too; MAY_NOT_LAUNCH:
+    // the launch may be absent (when no room can be had for its parameters).
+    Way way = PLAIN;
 };
 
-Kit MakeKit()
-{
-    Kit kit;
-    std::string root = MakeTempFolder("starter");
-    kit.folder = root + "\\my kit";
-    kit.work = root + "\\work folder";
-    CreateDirectoryA(kit.folder.c_str(), nullptr);
-    CreateDirectoryA(kit.work.c_str(), nullptr);
-    kit.starter = kit.folder + "\\starter.exe";
-    CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit.starter.c_str(), FALSE);
-    kit.run = kit.folder + "\\tavelkin.run";
-    WriteBytes(kit.run, kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n-x\r\n");
-    kit.doc = root + "\\my documents\\my order.xhtml";
-    return kit;
-}
-
-// A fresh folder for the records of what comes next.
-std::string NewRecordFolder()
-{
-    std::string records = MakeTempFolder("records");
-    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
-    return records;
-}
-
-std::string Expand(std::string text, const Kit& kit)
-{
-    for (auto [key, value] : {std::make_pair("{EXE}", kit.starter), std::make_pair("{RUN}", kit.run),
-                              std::make_pair("{DOC}", kit.doc)})
-        for (size_t at; (at = text.find(key)) != std::string::npos;)
-            text.replace(at, std::string(key).size(), value);
-    return text;
-}
-
-// Starts and quits real starters, and ends whatever is left of them.
+// Starts real starters from a kit, and ends whatever is left of them.
 class Starter : public ::testing::Test {
 protected:
-    PROCESS_INFORMATION Start(const char* application, const std::string& commandLine, const char* folder = nullptr,
-                              DWORD flags = 0)
+    PROCESS_INFORMATION Start(const std::string& commandLine, const char* folder = nullptr, DWORD flags = 0,
+                              const char* application = nullptr)
     {
-        PROCESS_INFORMATION started = StartProcess(application, commandLine, folder, flags);
-        EXPECT_NE(started.hProcess, nullptr) << commandLine;
-        if (started.hProcess)
-            started_.push_back(started);
-        return started;
+        started_.push_back(StartProcess(application, commandLine, folder, flags));
+        EXPECT_NE(started_.back().hProcess, nullptr) << commandLine;
+        return started_.back();
     }
 
-    // The quit path the menu's quit command will take.
-    static DWORD Quit(HWND window, const PROCESS_INFORMATION& process)
+    // Starts the starter that is to stay resident; says whether it did, with
+    // its tray icon.
+    bool StartResident(const std::string& commandLine, const char* folder = nullptr)
     {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
-        return ExitCode(process.hProcess);
-    }
-
-    static HWND WaitForResident(DWORD processId)
-    {
-        HWND window = nullptr;
-        WaitFor([&] { return (window = Resident()) && ProcessOf(window) == processId; });
-        return window;
+        starter_ = Start(commandLine, folder);
+        return (window_ = WaitForResident(starter_.dwProcessId)) != nullptr;
     }
 
     // The records once every process started has ended but `staying`.
@@ -86,6 +59,53 @@ protected:
     {
         EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
         return ReadRecords(folder);
+    }
+
+    // Once every process started has ended but `staying`: the one launch
+    // recorded in the folder, of these arguments and, of what else it
+    // recorded, these values (none given: the work folder as its current
+    // one); or none (nullopt; with `mayBeNone`, either).
+    void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments,
+                      Record seen = {}, bool mayBeNone = false)
+    {
+        if (seen.empty())
+            seen["cwd"] = kit_.work;
+        WaitForRecords(records, arguments && !mayBeNone ? 1 : 0); // for a launch that comes later than this
+        std::vector<Record> got = RecordsOnceEnded(records, staying);
+        if (mayBeNone && got.empty())
+            return;
+        ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a launch once, or none";
+        if (arguments) {
+            EXPECT_EQ(Arguments(got[0]), *arguments) << got[0]["commandline"];
+            for (const auto& [key, value] : seen)
+                EXPECT_EQ(got[0][key], value) << key;
+        }
+    }
+
+    // Each later start, with the resident one there (or a mark of one): it
+    // ends with 1 and shows no window (the C runtime's error box above all),
+    // after its launch; the resident one stays.
+    void ExpectLaterStarts(const std::vector<LaterStart>& cases)
+    {
+        for (const LaterStart& c : cases) {
+            SCOPED_TRACE(c.name);
+            std::string records = NewRecordFolder();
+            PROCESS_INFORMATION later = Start(Expand(c.commandLine, kit_),
+                                              c.way == IN_KIT_FOLDER ? kit_.folder.c_str() : nullptr, 0,
+                                              c.way == NAME_AS_APPLICATION ? kit_.starter.c_str() : nullptr);
+            bool shown = false;
+            EXPECT_TRUE(WaitFor([&] {
+                shown = shown || VisibleWindow(nullptr, later.dwProcessId);
+                return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
+            }, 300000)) << "still running";
+            DWORD code = ExitCode(later.hProcess, 0);
+            EXPECT_EQ(code, static_cast<DWORD>(EXIT_ANOTHER_STARTER)) << "exit code " << std::hex << code;
+            EXPECT_FALSE(shown) << "a window was shown";
+            TerminateProcess(later.hProcess, 99);
+            ExpectLaunch(records, starter_.hProcess ? 1 : 0, c.arguments, {}, c.way == MAY_NOT_LAUNCH);
+            EXPECT_TRUE(!starter_.hProcess || ExitCode(starter_.hProcess, 0) == STILL_ACTIVE) << "the resident ended";
+            EXPECT_EQ(Resident(), window_);
+        }
     }
 
     void SetUp() override
@@ -98,70 +118,53 @@ protected:
         EndEveryStarter();
         for (PROCESS_INFORMATION& p : started_)
             CloseProcess(p);
+        // What a test registered in this program: a starter's class, or one
+        // of the same name.
+        UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
     }
 
+    const Kit kit_ = MakeKit("starter");
     std::vector<PROCESS_INFORMATION> started_;
-};
-
-struct LaterStart {
-    const char* name;
-    const char* application; // nullptr: from the command line
-    const char* commandLine;
-    bool inKitFolder; // started with the kit as its current folder
-    Args arguments;   // what the launched program receives
+    PROCESS_INFORMATION starter_ = {}; // the resident one
+    HWND window_ = nullptr;
 };
 
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 {
-    Kit kit = MakeKit();
-    std::string records = NewRecordFolder();
-    PROCESS_INFORMATION first = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit));
-    HWND window = WaitForResident(first.dwProcessId);
-    ASSERT_NE(window, nullptr);
-    std::vector<Record> got = RecordsOnceEnded(records, 1);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(Arguments(got[0]), (Args{"-x", kit.doc}));
-    EXPECT_EQ(got[0]["cwd"], kit.work);
-    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit_)));
+    ExpectLaunch(kit_.records, 1, Args{"-x", kit_.doc});
     // What other programs look for: the hidden tool window and the mutex.
-    EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window);
-    EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window_);
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_TRUE(GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter");
     EXPECT_NE(mutex, nullptr);
     CloseHandle(mutex);
 
-    const LaterStart later[] = {
-        {"quoted paths with blanks", nullptr, "\"{EXE}\" \"{RUN}\" \"{DOC}\"", false, {"-x", "{DOC}"}},
-        {"no arguments: the run file in the current folder", nullptr, "\"{EXE}\"", true, {"-x"}},
-        {"blanks and control characters after the name", nullptr, "\"{EXE}\" \t\x01 \"{RUN}\" doc", false,
-         {"-x", "doc"}},
+    ExpectLaterStarts({
+        {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}},
+        {"no arguments: the run file in the current folder", "\"{EXE}\"", Args{"-x"}, IN_KIT_FOLDER},
+        {"blanks and control characters after the name", "\"{EXE}\" \t\x01 \"{RUN}\" doc", Args{"-x", "doc"}},
         // The C runtime's rule would take a quote in the name as opening a
         // quoted stretch and cut the tail inside the run file's path.
-        {"the starter's own tail rule", "{EXE}", "x\"y \"{RUN}\" \"{DOC}\"", false, {"-x", "{DOC}"}},
-    };
-    for (const LaterStart& c : later) {
-        SCOPED_TRACE(c.name);
-        records = NewRecordFolder();
-        std::string application = c.application ? Expand(c.application, kit) : "";
-        PROCESS_INFORMATION second = Start(c.application ? application.c_str() : nullptr,
-                                           Expand(c.commandLine, kit), c.inKitFolder ? kit.folder.c_str() : nullptr);
-        EXPECT_EQ(ExitCode(second.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-        got = RecordsOnceEnded(records, 1);
-        ASSERT_EQ(got.size(), 1u) << "a later starter launches once before it ends";
-        Args expected;
-        for (const std::string& a : c.arguments)
-            expected.push_back(Expand(a, kit));
-        EXPECT_EQ(Arguments(got[0]), expected);
-        EXPECT_EQ(got[0]["cwd"], kit.work);
-        EXPECT_EQ(ExitCode(first.hProcess, 0), STILL_ACTIVE);
-        EXPECT_EQ(Resident(), window);
-    }
+        {"the starter's own tail rule", "x\"y \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}, NAME_AS_APPLICATION},
+    });
 
-    EXPECT_EQ(Quit(window, first), 0u);
-    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
     EXPECT_EQ(Resident(), nullptr);
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"), nullptr);
+}
+
+// A window class of that name that does nothing, as another program could
+// register it.
+bool RegisterBareClass(const char* name)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = name;
+    return RegisterClassA(&windowClass) != 0;
 }
 
 // Either mark of a resident starter alone makes a later one end after its
@@ -169,102 +172,66 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 // the class without the mutex (the mark other programs look for).
 TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
 {
-    Kit kit = MakeKit();
     for (bool byMutex : {true, false}) {
         SCOPED_TRACE(byMutex ? "mutex alone" : "window alone");
-        std::string records = NewRecordFolder();
         HANDLE mutex = nullptr;
-        HWND window = nullptr;
-        if (byMutex) {
+        if (byMutex)
             mutex = CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter");
-            ASSERT_NE(mutex, nullptr);
-        } else {
-            WNDCLASSA windowClass = {};
-            windowClass.lpfnWndProc = DefWindowProcA;
-            windowClass.hInstance = GetModuleHandleA(nullptr);
-            windowClass.lpszClassName = "TavelkinStarter";
-            ASSERT_TRUE(RegisterClassA(&windowClass));
-            window = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                     windowClass.hInstance, nullptr);
-            ASSERT_NE(window, nullptr);
-        }
-        PROCESS_INFORMATION later = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\" doc", kit));
-        EXPECT_EQ(ExitCode(later.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
-        std::vector<Record> got = RecordsOnceEnded(records, 0);
-        ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(Arguments(got[0]), (Args{"-x", "doc"}));
-        if (mutex)
-            CloseHandle(mutex);
-        if (window) {
-            DestroyWindow(window);
-            UnregisterClassA("TavelkinStarter", GetModuleHandleA(nullptr));
-        }
+        else if (RegisterBareClass("TavelkinStarter"))
+            window_ = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+        ASSERT_TRUE(mutex || window_);
+        ExpectLaterStarts({{"a later starter", "\"{EXE}\" \"{RUN}\" doc", Args{"-x", "doc"}}});
+        CloseHandle(mutex); // one of the two is nothing, which these calls ignore
+        DestroyWindow(window_);
     }
 }
 
 TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
 {
-    Kit kit = MakeKit();
-    NewRecordFolder();
-    PROCESS_INFORMATION starter = Start(nullptr, Expand("\"{EXE}\" \"{RUN}\"", kit));
-    HWND window = WaitForResident(starter.dwProcessId);
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
-
-    ASSERT_TRUE(DeleteTrayIcon(window, TRAY_ICON_UID));
-    ASSERT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_)));
+    ASSERT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
+    ASSERT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
     UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     PostMessageA(HWND_BROADCAST, taskbarCreated, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }));
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window_, TRAY_ICON_UID); }));
 
     // Many more while the icon is there, as the broadcast delivers them: the
     // starter does not grow (under Wine an icon image loaded on each does not
     // show in this figure; a heap that grows on each does), and one icon
     // stays.
     DWORD_PTR ignored;
-    SendMessageTimeoutA(window, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
-    SIZE_T before = CommittedPrivate(starter.hProcess);
+    SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    SIZE_T before = CommittedPrivate(starter_.hProcess);
     for (int i = 0; i < 50; ++i)
-        SendMessageTimeoutA(window, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
-    EXPECT_LE(CommittedPrivate(starter.hProcess), before + 16 * 1024) << "grew from " << before;
+        SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    EXPECT_LE(CommittedPrivate(starter_.hProcess), before + 16 * 1024) << "grew from " << before;
     // One icon: once it is taken away, none is left.
-    EXPECT_TRUE(DeleteTrayIcon(window, TRAY_ICON_UID));
-    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
 
-    EXPECT_EQ(Quit(window, starter), 0u);
-    EXPECT_FALSE(TrayIconPresent(window, TRAY_ICON_UID));
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
 }
 
 TEST_F(Starter, OfEightStartedAtOnceOneStays)
 {
-    Kit kit = MakeKit();
-    std::string records = NewRecordFolder();
     std::vector<PROCESS_INFORMATION> starters;
     for (int i = 0; i < 8; ++i)
-        starters.push_back(Start(nullptr, Expand("\"{EXE}\" \"{RUN}\"", kit), nullptr, CREATE_SUSPENDED));
+        starters.push_back(Start(Expand("\"{EXE}\" \"{RUN}\"", kit_), nullptr, CREATE_SUSPENDED));
     for (PROCESS_INFORMATION& s : starters)
         ResumeThread(s.hThread);
 
-    EXPECT_EQ(RecordsOnceEnded(records, 1).size(), 8u);
+    EXPECT_EQ(RecordsOnceEnded(kit_.records, 1).size(), 8u);
     HWND window = Resident();
     for (PROCESS_INFORMATION& s : starters) {
         if (s.dwProcessId == ProcessOf(window))
-            EXPECT_EQ(Quit(window, s), 0u);
+            EXPECT_EQ(Quit(window, s.hProcess), 0u);
         else
             EXPECT_EQ(ExitCode(s.hProcess), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
     }
     EXPECT_EQ(Resident(), nullptr);
 }
-
-// Start-up called in-process, with this test program as the instance.
-class StarterMainInProcess : public Starter {
-protected:
-    void TearDown() override
-    {
-        UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
-        Starter::TearDown();
-    }
-};
 
 LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -275,44 +242,39 @@ LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
-{
-    Kit kit = MakeKit();
-    std::string records = NewRecordFolder();
-    WNDCLASSEXA taken = {};
-    taken.cbSize = sizeof taken;
-    taken.lpfnWndProc = DefWindowProcA;
-    taken.hInstance = GetModuleHandleA(nullptr);
-    taken.lpszClassName = STARTER_CLASS;
-    ASSERT_TRUE(RegisterClassExA(&taken));
-    // Should start-up go on regardless, it ends for want of a window rather
-    // than running its message loop here for ever.
-    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
-    DWORD before = ProcessesStarted();
+void CALLBACK QuitWith99(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
 
-    EXPECT_EQ(StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\" starter", kit).c_str()), 0);
+// Start-up called in-process, with this test program as the instance and
+// the starter's windows refused, so that it ends for want of one rather than
+// running its message loop here for ever; should it run the loop all the
+// same, a timer ends it with 99.
+int StarterMainWithoutWindows(const std::string& tail)
+{
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
+    EXPECT_NE(hook, nullptr);
+    UINT_PTR guard = SetTimer(nullptr, 0, 20000, QuitWith99);
+    int exitCode = StarterMain(GetModuleHandleA(nullptr), tail.c_str());
+    KillTimer(nullptr, guard);
     UnhookWindowsHookEx(hook);
-    // A launch would have started its process before ShellExecuteA returned.
-    EXPECT_EQ(ProcessesStarted(), before);
-    EXPECT_EQ(RecordsOnceEnded(records, 0).size(), 0u);
+    return exitCode;
 }
 
-void CALLBACK QuitWith99(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
+using StarterMainInProcess = Starter;
+
+TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
+{
+    ASSERT_TRUE(RegisterBareClass(STARTER_CLASS));
+    DWORD before = ProcessesStarted();
+    EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\" starter", kit_)), 0);
+    // A launch would have started its process before ShellExecuteA returned.
+    EXPECT_EQ(ProcessesStarted(), before);
+    EXPECT_EQ(RecordsOnceEnded(kit_.records, 0).size(), 0u);
+}
 
 TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
 {
-    Kit kit = MakeKit();
-    std::string records = NewRecordFolder();
-    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseStarterWindows, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
-    // Should start-up run its message loop without a window, this ends it.
-    UINT_PTR guard = SetTimer(nullptr, 0, 20000, QuitWith99);
-    int exitCode = StarterMain(GetModuleHandleA(nullptr), Expand("\"{RUN}\"", kit).c_str());
-    KillTimer(nullptr, guard);
-    UnhookWindowsHookEx(hook);
-
-    EXPECT_EQ(exitCode, EXIT_NO_TRAY_WINDOW);
-    EXPECT_EQ(RecordsOnceEnded(records, 0).size(), 1u);
+    EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\"", kit_)), EXIT_NO_TRAY_WINDOW);
+    EXPECT_EQ(RecordsOnceEnded(kit_.records, 0).size(), 1u);
     EXPECT_EQ(Resident(), nullptr);
 
     // The class start-up registered is still there to be looked at.
@@ -338,6 +300,287 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
     HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
     EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     CloseHandle(mutex);
+}
+
+struct ShellCase {
+    const char* name;
+    const char* tail;  // {RUN} and {DOC} as Expand replaces them
+    const char* line2; // nullptr: the run file has two lines only
+    Args arguments;    // what the launched program receives
+};
+
+// LaunchFromCommandLine against the real shell, which really starts the
+// program the run file names.
+using LaunchShell = Starter;
+
+TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
+{
+    const ShellCase cases[] = {
+        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", "-x", {"-x", kit_.doc}},
+        {"a document ending in a backslash", "\"{RUN}\" \"{DOC}\\\"", "-x", {"-x", kit_.doc + "\\"}},
+        {"run file only, no line 2", "\"{RUN}\"", nullptr, {}},
+        {"plain document", "\"{RUN}\" order.xhtml", "--open", {"--open", "order.xhtml"}},
+        {"default run file", "", "-a  -b", {"-a", "-b"}},
+    };
+    char before[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, before);
+    for (const ShellCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteRunFile(kit_, c.line2);
+        std::string records = NewRecordFolder();
+        SetCurrentDirectoryA(kit_.folder.c_str()); // where the default run file is found
+        DWORD started = ProcessesStarted();
+        LaunchFromCommandLine(Expand(c.tail, kit_).c_str());
+        SetCurrentDirectoryA(before);
+        ExpectLaunch(records, 0, c.arguments);
+        EXPECT_EQ(ProcessesStarted(), started + 1);
+    }
+}
+
+// The shipped starter.exe, with its own lean runtime, against run files that
+// no one should write: a parameters line of hundreds of MiB, device names, a
+// folder. With a starter resident, each later starter ends with exit code 1
+// after its launch, shows no window (the C runtime's error box above all) and
+// launches only what the run file rules allow.
+using HostileStarter = Starter;
+
+TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
+{
+    // Line 0 and 1 as usual, then a parameters line of 600 MiB, written a MiB
+    // at a time.
+    const std::string big = kit_.root + "\\big.run", pipeName = "\\\\.\\pipe\\starter-hostile";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << kit_.work << "\r\n" << OwnFolder() << "recorder.exe\r\n";
+        const std::string mib(1 << 20, 'p');
+        for (int i = 0; i < 600; ++i)
+            out << mib;
+        ASSERT_TRUE(out << "\r\n" << std::flush) << "cannot write 600 MiB here";
+    }
+    // A pipe with a server behind it: opened and read as a file, it would
+    // wait for bytes that never come.
+    HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 4096,
+                                   4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_)));
+    ExpectLaunch(kit_.records, 1, Args{"-x"});
+
+    // What each may launch: nothing when the run file names no program; with
+    // the long line, its parameters cannot reach a program, and when no room
+    // can be had for them they are absent: the document alone, if any. The
+    // starter after them launches as ever.
+    const std::string exe = "\"{EXE}\" \"";
+    ExpectLaterStarts({
+        {"a 600 MiB parameters line", exe + big + "\"", Args{}, MAY_NOT_LAUNCH},
+        {"a 600 MiB parameters line and a document", exe + big + "\" order.xhtml", Args{"order.xhtml"},
+         MAY_NOT_LAUNCH},
+        {"a 600 MiB parameters line and a document with a blank", exe + big + "\" \"my order.xhtml\"",
+         Args{"my order.xhtml"}, MAY_NOT_LAUNCH},
+        {"NUL", exe + "NUL\" order.xhtml", std::nullopt},
+        {"CON", exe + "CON\" order.xhtml", std::nullopt},
+        {"a named pipe", exe + pipeName + "\" order.xhtml", std::nullopt},
+        {"a folder", exe + kit_.root + "\" order.xhtml", std::nullopt},
+        {"after them, as ever", "\"{EXE}\" \"{RUN}\" order.xhtml", Args{"-x", "order.xhtml"}},
+    });
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
+    CloseHandle(pipe);
+    DeleteFileA(big.c_str());
+}
+
+// DLLs planted beside starter.exe and in its working folder must never be
+// loaded into it. Marker DLLs (marker_dll.c) are copied there under the
+// names of DLLs the starter's process loads that Windows does not protect as
+// KnownDLLs, and Wine is told to prefer such native copies, as Windows'
+// search order would. The starter then goes through what it does: start-up
+// with a launch, the tray icon, the about box, the launch entry and quit.
+// Markers fired by other processes (the launched ones) do not count.
+//
+// STARTER_UNDER_TEST names another starter.exe to try instead of the one
+// built beside the tests.
+using Planting = Starter;
+
+// The planted names are the ones WINEDLLOVERRIDES makes Wine take from a
+// program's own folder first ("name,name=n,b"). Wine reads that setting
+// from the environment it was started in, so the test's runner sets it;
+// setting it here would not reach the starter.
+std::vector<std::string> PlantedNames()
+{
+    char overrides[4096] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    std::vector<std::string> names;
+    std::istringstream entries(overrides);
+    for (std::string entry; std::getline(entries, entry, ';');) {
+        size_t eq = entry.find('=');
+        if (eq == std::string::npos || entry.substr(eq) != "=n,b")
+            continue;
+        std::istringstream list(entry.substr(0, eq));
+        for (std::string name; std::getline(list, name, ',');)
+            names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
+{
+    const char* underTest = std::getenv("STARTER_UNDER_TEST");
+    if (underTest && *underTest) {
+        ASSERT_TRUE(CopyFileA(underTest, kit_.starter.c_str(), FALSE)) << underTest;
+    }
+    // The launch entry opens tavelkin.exe in the program's folder; the
+    // start-up launch opens the same recording program, started in the
+    // working folder.
+    WriteBytes(kit_.run, kit_.work + "\r\n" + kit_.tavelkin + "\r\n-x\r\n");
+    std::vector<std::string> names = PlantedNames();
+    ASSERT_FALSE(names.empty()) << "WINEDLLOVERRIDES names no DLL to plant";
+    for (const std::string& folder : {kit_.folder, kit_.work})
+        for (const std::string& name : names)
+            ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE))
+                << folder << name;
+    const std::string markers = MakeTempFolder("markers");
+    SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
+
+    EXPECT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_), kit_.work.c_str()))
+        << "the starter stays resident, with its tray icon";
+    const DWORD pid = starter_.dwProcessId;
+    EXPECT_EQ(WaitForRecords(kit_.records, 1).size(), 1u) << "the start-up launch";
+    if (window_) {
+        PostMessageA(window_, WM_COMMAND, IDM_ABOUT, 0);
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitFor([&] { return (box = VisibleWindow("#32770", pid)) != nullptr; })) << "the about box";
+        if (box)
+            PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        EXPECT_TRUE(WaitFor([&] { return VisibleWindow("#32770", pid) == nullptr; })) << "the about box closes";
+        PostMessageA(window_, WM_COMMAND, IDM_LAUNCH, 0);
+        EXPECT_EQ(WaitForRecords(kit_.records, 2).size(), 2u) << "the launch entry";
+        PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
+    }
+    EXPECT_EQ(ExitCode(starter_.hProcess), 0u) << "the starter quits";
+    for (Record& marker : ReadRecords(markers))
+        EXPECT_NE(std::strtoul(marker["pid"].c_str(), nullptr, 10), pid)
+            << "loaded into the starter: " << marker["dll"];
+}
+
+// A starter resident from a kit, beside the two example documents. It is
+// started in the work folder, so that only its working folder can lead the
+// shell to the kit. The handlers stay registered for the test's length.
+class TrayCommands : public Starter {
+protected:
+    void SetUp() override
+    {
+        Starter::SetUp();
+        CreateDirectoryA((kit_.folder + "\\examples").c_str(), nullptr);
+        WriteBytes(kit_.folder + "\\examples\\reference.xhtml", "<html/>");
+        WriteBytes(kit_.folder + "\\examples\\feedback.xhtml", "<html/>");
+        StartStarter();
+    }
+
+    void StartStarter()
+    {
+        ASSERT_TRUE(StartResident("\"" + kit_.starter + "\"", kit_.work.c_str()));
+        // The starter's own launch, of the run file it does not find, is done.
+        ASSERT_TRUE(WaitUntilRunning(1));
+    }
+
+    Handlers handlers_{OwnFolder() + "recorder.exe"};
+};
+
+struct OpenCase {
+    const char* name;
+    std::vector<UINT> commands; // posted in turn
+    Args arguments;
+    Record seen; // what else the program recorded
+};
+
+TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
+{
+    // The launch opens tavelkin.exe in the kit in its folder, the others the
+    // handlers registered.
+    const Record launcher = {{"exe", kit_.tavelkin}, {"cwd", kit_.folder}};
+    const Record handler = {{"exe", OwnFolder() + "recorder.exe"}};
+    const OpenCase cases[] = {
+        {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, launcher},
+        {"reference", {IDM_REFERENCE}, {kit_.folder + "\\examples\\reference.xhtml"}, handler},
+        {"feedback", {IDM_FEEDBACK}, {kit_.folder + "\\examples\\feedback.xhtml"}, handler},
+        {"website", {IDM_WEBSITE}, {"https://tavelkin.example/"}, handler},
+        // The known command comes last, so anything the others had started
+        // is counted by then: the one program.
+        {"unknown identifiers, then the website", {0, 1, 40000, 40007, 40099, IDM_WEBSITE},
+         {"https://tavelkin.example/"}, handler},
+    };
+    for (const OpenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearRecords(kit_.records);
+        DWORD before = ProcessesStarted();
+        for (UINT command : c.commands)
+            PostMessageA(window_, WM_COMMAND, command, 0);
+        ExpectLaunch(kit_.records, 1, c.arguments, c.seen);
+        EXPECT_EQ(ProcessesStarted() - before, 1u) << "every program started left its record";
+    }
+    // Nor did any command open the box or take the icon away.
+    EXPECT_EQ(Resident(), window_);
+    EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
+    EXPECT_EQ(VisibleWindow("#32770", starter_.dwProcessId), nullptr);
+}
+
+// The box is timed from before the command that opens it, which is before
+// its WM_INITDIALOG starts the timer: a box closed within the timer's period
+// of that was closed by the click.
+TEST_F(TrayCommands, AboutShowsTheBoxOwnedByTheTrayWindowUntilItCloses)
+{
+    for (bool click : {true, false}) {
+        SCOPED_TRACE(click ? "left click" : "timer");
+        DWORD posted = GetTickCount();
+        PostMessageA(window_, WM_COMMAND, IDM_ABOUT, 0);
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = VisibleWindow("#32770", starter_.dwProcessId)) != nullptr; }));
+        DWORD shown = GetTickCount();
+        EXPECT_EQ(GetWindow(box, GW_OWNER), window_);
+        // Modal inside the command, yet the tray window answers sent messages.
+        DWORD_PTR ignored;
+        EXPECT_TRUE(SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored));
+        if (click)
+            PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 30000));
+        DWORD closed = GetTickCount();
+        if (click)
+            EXPECT_LT(closed - posted, 5000u) << "closed by the click, before its timer could";
+        else
+            EXPECT_GE(closed - shown, 4000u) << "stayed until its timer";
+    }
+    EXPECT_EQ(Resident(), window_);
+    EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
+}
+
+struct QuitCase {
+    const char* name;
+    UINT message;  // posted to the tray window first, and the quit command
+    WPARAM wParam; // once a window of this class has come up
+    LPARAM lParam;
+    const char* openClass;
+};
+
+// Quit chosen while the about box or the menu is open ends the starter all
+// the same; the box, whose modal loop is inside the about command, goes
+// with it.
+TEST_F(TrayCommands, QuitTakesTheIconAwayAndEndsWith0)
+{
+    const QuitCase cases[] = {
+        {"nothing open", WM_NULL, 0, 0, nullptr},
+        {"about box open", WM_COMMAND, IDM_ABOUT, 0, "#32770"},
+        {"menu open", WM_TRAYNOTIFY, TRAY_ICON_UID, WM_RBUTTONDOWN, "#32768"},
+    };
+    for (const QuitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.openClass) {
+            StartStarter();
+            PostMessageA(window_, c.message, c.wParam, c.lParam);
+            ASSERT_TRUE(WaitFor([&] { return VisibleWindow(c.openClass, starter_.dwProcessId) != nullptr; }));
+        }
+        PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
+        EXPECT_EQ(ExitCode(starter_.hProcess), 0u);
+        EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
+        EXPECT_EQ(Resident(), nullptr);
+    }
 }
 
 } // namespace

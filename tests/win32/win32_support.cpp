@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -34,8 +33,7 @@ std::string OwnFolder()
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string own(path);
-    return own.substr(0, own.find_last_of('\\') + 1);
+    return std::string(path, std::strrchr(path, '\\') + 1);
 }
 
 std::string MakeTempFolder(const std::string& label)
@@ -56,6 +54,47 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+std::string NewRecordFolder()
+{
+    std::string records = MakeTempFolder("records");
+    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
+    return records;
+}
+
+void WriteRunFile(const Kit& kit, const char* line2)
+{
+    WriteBytes(kit.run,
+               kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
+}
+
+Kit MakeKit(const std::string& label)
+{
+    Kit kit;
+    kit.root = MakeTempFolder(label);
+    kit.folder = kit.root + "\\my kit";
+    kit.work = kit.root + "\\work folder";
+    CreateDirectoryA(kit.folder.c_str(), nullptr);
+    CreateDirectoryA(kit.work.c_str(), nullptr);
+    kit.starter = kit.folder + "\\starter.exe";
+    CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit.starter.c_str(), FALSE);
+    kit.tavelkin = kit.folder + "\\tavelkin.exe";
+    CopyFileA((OwnFolder() + "recorder.exe").c_str(), kit.tavelkin.c_str(), FALSE);
+    kit.run = kit.folder + "\\tavelkin.run";
+    WriteRunFile(kit);
+    kit.records = NewRecordFolder();
+    kit.doc = kit.root + "\\my documents\\my order.xhtml";
+    return kit;
+}
+
+std::string Expand(std::string text, const Kit& kit)
+{
+    for (auto [key, value] : {std::make_pair("{EXE}", kit.starter), std::make_pair("{RUN}", kit.run),
+                              std::make_pair("{DOC}", kit.doc)})
+        for (size_t at; (at = text.find(key)) != std::string::npos;)
+            text.replace(at, std::strlen(key), value);
+    return text;
+}
+
 // Calls back with each record file's name in the folder.
 static void EachRecordFile(const std::string& folder, const std::function<void(const WIN32_FIND_DATAA&)>& each)
 {
@@ -71,22 +110,17 @@ static void EachRecordFile(const std::string& folder, const std::function<void(c
 
 std::vector<Record> ReadRecords(const std::string& folder)
 {
-    std::vector<std::pair<std::string, Record>> found;
+    std::map<std::string, Record> found; // by the time written, then the name
     EachRecordFile(folder, [&](const WIN32_FIND_DATAA& data) {
+        char when[24];
+        std::snprintf(when, sizeof when, "%010lu%010lu", data.ftLastWriteTime.dwHighDateTime,
+                      data.ftLastWriteTime.dwLowDateTime);
+        Record& record = found[when + std::string(data.cFileName)];
         std::ifstream in(folder + "\\" + data.cFileName, std::ios::binary);
-        Record record;
-        for (std::string line; std::getline(in, line);) {
-            size_t eq = line.find('=');
-            if (eq != std::string::npos)
+        for (std::string line; std::getline(in, line);)
+            if (size_t eq = line.find('='); eq != std::string::npos)
                 record[line.substr(0, eq)] = line.substr(eq + 1);
-        }
-        char key[32];
-        unsigned long long when =
-            (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-        std::snprintf(key, sizeof key, "%020llu", when);
-        found.emplace_back(key + std::string(data.cFileName), record);
     });
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Record> records;
     for (auto& f : found)
         records.push_back(f.second);
@@ -95,12 +129,8 @@ std::vector<Record> ReadRecords(const std::string& folder)
 
 std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWORD timeoutMs)
 {
-    std::vector<Record> records;
-    WaitFor([&] {
-        records = ReadRecords(folder);
-        return records.size() >= count;
-    }, timeoutMs);
-    return records;
+    WaitFor([&] { return ReadRecords(folder).size() >= count; }, timeoutMs);
+    return ReadRecords(folder);
 }
 
 void ClearRecords(const std::string& folder)
@@ -110,13 +140,10 @@ void ClearRecords(const std::string& folder)
 
 std::vector<std::string> Arguments(const Record& record)
 {
+    auto value = [&](const std::string& key) { return record.count(key) ? record.at(key) : "(missing)"; };
     std::vector<std::string> arguments;
-    auto count = record.find("argc");
-    int argc = count == record.end() ? 0 : std::atoi(count->second.c_str());
-    for (int i = 1; i < argc; ++i) {
-        auto argument = record.find("arg" + std::to_string(i));
-        arguments.push_back(argument == record.end() ? "(missing)" : argument->second);
-    }
+    for (int i = 1; i < std::atoi(value("argc").c_str()); ++i)
+        arguments.push_back(value("arg" + std::to_string(i)));
     return arguments;
 }
 
@@ -129,30 +156,29 @@ DWORD ProcessOf(HWND window)
     return id;
 }
 
-namespace {
-struct Search {
-    const char* className;
-    DWORD processId;
-    HWND found;
-};
-} // namespace
-
-static BOOL CALLBACK OnWindow(HWND window, LPARAM lParam)
+HWND WaitForResident(DWORD processId, DWORD timeoutMs)
 {
-    Search& s = *reinterpret_cast<Search*>(lParam);
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, s.className) == 0 && IsWindowVisible(window) &&
-        (s.processId == 0 || ProcessOf(window) == s.processId))
-        s.found = window;
-    return s.found == nullptr;
+    HWND window = nullptr;
+    bool there = WaitFor([&] {
+        return (window = Resident()) && ProcessOf(window) == processId && TrayIconPresent(window, STARTER_ICON_UID);
+    }, timeoutMs);
+    return there ? window : nullptr;
+}
+
+DWORD Quit(HWND window, HANDLE process)
+{
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    return ExitCode(process);
 }
 
 HWND VisibleWindow(const char* className, DWORD processId)
 {
-    Search search = {className, processId, nullptr};
-    EnumWindows(OnWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    // The desktop's children, in the order EnumWindows takes them.
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr));)
+        if (IsWindowVisible(window) && (processId == 0 || ProcessOf(window) == processId))
+            return window;
+    return nullptr;
 }
 
 void EndEveryStarter()
@@ -160,10 +186,9 @@ void EndEveryStarter()
     for (int i = 0; i < 20 && Resident(); ++i) {
         HWND window = Resident();
         DeleteTrayIcon(window, STARTER_ICON_UID);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
-        TerminateProcess(process, 99);
-        WaitForSingleObject(process, 20000);
-        CloseHandle(process);
+        PROCESS_INFORMATION process = {};
+        process.hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
+        CloseProcess(process);
     }
 }
 
@@ -189,10 +214,8 @@ DWORD ExitCode(HANDLE process, DWORD timeoutMs)
 void CloseProcess(PROCESS_INFORMATION& process)
 {
     if (process.hProcess) {
-        if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, 20000);
-        }
+        TerminateProcess(process.hProcess, 99); // fails harmlessly once it has ended
+        WaitForSingleObject(process.hProcess, 20000);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
@@ -224,14 +247,12 @@ bool JoinCountingJob()
     return g_countingJob && AssignProcessToJobObject(g_countingJob, GetCurrentProcess());
 }
 
-static JOBOBJECT_BASIC_ACCOUNTING_INFORMATION JobCounts()
+DWORD ProcessesStarted()
 {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
     QueryInformationJobObject(g_countingJob, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
-    return info;
+    return info.TotalProcesses - 1;
 }
-
-DWORD ProcessesStarted() { return JobCounts().TotalProcesses - 1; }
 
 // Wine starts some of its own programs from the system folder on demand (the
 // desktop's process among them) as children of whoever needed them; those
@@ -242,12 +263,11 @@ static bool WineOwnProgram(DWORD id)
     char image[MAX_PATH] = "";
     DWORD size = sizeof image;
     bool known = process && QueryFullProcessImageNameA(process, 0, image, &size);
-    if (process)
-        CloseHandle(process);
+    CloseHandle(process); // nothing when it could not be opened
     return known && _strnicmp(image, "C:\\windows\\system32\\", 20) == 0;
 }
 
-static std::vector<DWORD> RunningProcesses()
+DWORD ProcessesRunning()
 {
     struct {
         JOBOBJECT_BASIC_PROCESS_ID_LIST list;
@@ -255,16 +275,13 @@ static std::vector<DWORD> RunningProcesses()
     } ids = {};
     ids.list.NumberOfAssignedProcesses = 256;
     QueryInformationJobObject(g_countingJob, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr);
-    std::vector<DWORD> running;
+    DWORD running = 0;
     for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
         DWORD id = static_cast<DWORD>(ids.list.ProcessIdList[i]);
-        if (id != GetCurrentProcessId() && !WineOwnProgram(id))
-            running.push_back(id);
+        running += id != GetCurrentProcessId() && !WineOwnProgram(id);
     }
     return running;
 }
-
-DWORD ProcessesRunning() { return static_cast<DWORD>(RunningProcesses().size()); }
 
 bool WaitUntilRunning(DWORD staying, DWORD timeoutMs)
 {
@@ -283,29 +300,25 @@ static bool TrayIconCall(DWORD call, HWND window, UINT id)
 bool TrayIconPresent(HWND window, UINT id) { return TrayIconCall(NIM_MODIFY, window, id); }
 bool DeleteTrayIcon(HWND window, UINT id) { return TrayIconCall(NIM_DELETE, window, id); }
 
-std::optional<std::string> ClassesDefault(const std::string& key)
+// The default value of a key under HKEY_CLASSES_ROOT, absent when the key or
+// its value is not there; putting an absent value removes the key and all
+// below it.
+static std::optional<std::string> ClassesDefault(const std::string& key)
 {
     char value[1024] = "";
     LONG size = sizeof value;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(value);
+    bool there = RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS;
+    return there ? std::optional<std::string>(value) : std::nullopt;
 }
 
-void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
+static void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
 {
-    if (!value) {
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    if (value) { // RegSetValueA creates the key when it is not there
+        RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value->c_str(), static_cast<DWORD>(value->size()));
         return;
     }
-    HKEY opened;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                       static_cast<DWORD>(value->size() + 1));
-        RegCloseKey(opened);
-    }
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
 }
 
 static const char PROG_ID[] = "TavelkinStarterTest.xhtml";

@@ -24,6 +24,26 @@ std::string OwnFolder();
 std::string MakeTempFolder(const std::string& label);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
+// A fresh folder for the records of what starts next: STARTER_RECORD_DIR
+// names it from now on, for this program and what it starts.
+std::string NewRecordFolder();
+
+// A kit as a user has it, in a fresh folder: "my kit" (a blank in its name)
+// holding a copy of starter.exe, the recording program as tavelkin.exe and
+// the run file tavelkin.run (see WriteRunFile); "work folder" beside it; a
+// fresh record folder, see NewRecordFolder; and the path of a document with
+// blanks in its folder's name and its own, which is not there.
+struct Kit {
+    std::string root, folder, starter, tavelkin, run, work, records, doc;
+};
+Kit MakeKit(const std::string& label);
+// Writes the kit's run file: it opens the recording program (the one beside
+// this program) in the work folder, with line 2 (none: nullptr).
+void WriteRunFile(const Kit& kit, const char* line2 = "-x");
+// The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
+// file and document.
+std::string Expand(std::string text, const Kit& kit);
+
 // What the recording program wrote of one start: "commandline", "cwd",
 // "exe", "pid", "argc" and "arg1" ... as its C runtime parsed them.
 using Record = std::map<std::string, std::string>;
@@ -40,7 +60,14 @@ std::vector<std::string> Arguments(const Record& record);
 // The resident starter's window, and the process of any window.
 HWND Resident();
 DWORD ProcessOf(HWND window);
-// A visible top-level window of the class in the process (0: any process).
+// The resident starter's window once it is that process's and its tray icon
+// is there; nullptr if that does not come within the bound.
+HWND WaitForResident(DWORD processId, DWORD timeoutMs = 20000);
+// Ends a resident starter by the path its quit command takes, and returns
+// its exit code as ExitCode does.
+DWORD Quit(HWND window, HANDLE process);
+// A visible top-level window of the class (nullptr: any class) in the
+// process (0: any process).
 HWND VisibleWindow(const char* className, DWORD processId);
 // Ends every starter there is, so that none outlives a test or is there
 // before one.
@@ -72,12 +99,6 @@ bool WaitUntilRunning(DWORD staying, DWORD timeoutMs = 30000);
 bool TrayIconPresent(HWND window, UINT id);
 // Takes the icon away, as a taskbar that restarts forgets it.
 bool DeleteTrayIcon(HWND window, UINT id);
-
-// The default value of a key under HKEY_CLASSES_ROOT, absent when the key or
-// its value is not there; putting an absent value removes the key and all
-// below it.
-std::optional<std::string> ClassesDefault(const std::string& key);
-void PutClassesDefault(const std::string& key, const std::optional<std::string>& value);
 
 // Registers the recording program as the handler of .xhtml documents and of
 // https addresses, as a user's system has its own; the destructor puts back
