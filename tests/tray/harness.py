@@ -7,6 +7,7 @@
 # the check.
 import itertools
 import os
+import pathlib
 import shutil
 import subprocess
 import tempfile
@@ -53,9 +54,8 @@ class Probe:
 
     def close(self):
         try:
-            self.process.stdin.close()
-            self.process.wait(timeout=60)
-        except (OSError, subprocess.TimeoutExpired):
+            self.process.communicate(timeout=60)
+        except subprocess.TimeoutExpired:
             self.process.kill()
 
 
@@ -132,6 +132,5 @@ def kit(recorder, starter):
     shutil.copy(starter, os.path.join(folder, "starter.exe"))
     shutil.copy(recorder, os.path.join(folder, "tavelkin.exe"))
     for name in ("reference", "feedback"):
-        with open(os.path.join(folder, "examples", name + ".xhtml"), "w") as f:
-            f.write("<html/>")
+        pathlib.Path(folder, "examples", name + ".xhtml").write_text("<html/>")
     return folder, elsewhere

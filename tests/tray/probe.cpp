@@ -20,6 +20,7 @@
 //   handlers RECORDER        the recorder opens .xhtml and https, until the
 //                            probe ends
 #include "resource.h"
+#include "tray.h"
 #include "win32_support.h"
 
 #include <cstdio>
@@ -30,7 +31,6 @@
 
 namespace {
 
-const UINT STARTER_ICON_UID = 1000;
 const DWORD BOUND_MS = 30000;
 
 PROCESS_INFORMATION g_starter;
@@ -93,7 +93,7 @@ bool Start(const std::string& exe, const std::string& folder)
     g_starter = StartProcess(nullptr, "\"" + exe + "\"", folder.c_str());
     return g_starter.hProcess &&
            WaitFor([] { return (g_window = Resident()) && ProcessOf(g_window) == g_starter.dwProcessId; }, BOUND_MS) &&
-           WaitFor([] { return TrayIconPresent(g_window, STARTER_ICON_UID); }, BOUND_MS);
+           WaitFor([] { return TrayIconPresent(g_window, TRAY_ICON_UID); }, BOUND_MS);
 }
 
 bool Tip()
@@ -149,7 +149,7 @@ bool Run(const std::string& line)
     if (command == "layout")
         return Layout();
     if (command == "icon")
-        return TrayIconPresent(g_window, STARTER_ICON_UID);
+        return TrayIconPresent(g_window, TRAY_ICON_UID);
     if (command == "taskbar") {
         HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
         PrintRect(taskbar);
@@ -179,7 +179,7 @@ bool Run(const std::string& line)
         return SendMessageTimeoutA(g_window, WM_DESTROY, 0, 0, SMTO_NORMAL, BOUND_MS, &ignored) != 0;
     if (command == "exit") {
         DWORD code = ExitCode(g_starter.hProcess, BOUND_MS);
-        std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, STARTER_ICON_UID),
+        std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, TRAY_ICON_UID),
                     Resident() != nullptr);
         return code != STILL_ACTIVE;
     }

@@ -28,8 +28,7 @@ IDM_ABOUT, IDM_WEBSITE, IDM_REFERENCE, IDM_FEEDBACK, IDM_QUIT, IDM_LAUNCH = rang
 def open_menu(ui, button, what, shot=False):
     x, y = next(ui.spots)
     click(x, y, button)
-    popup = ui.probe.ask("popup")
-    if not check(popup, f"a click on the icon pops up the menu ({what})"):
+    if not check(popup := ui.probe.ask("popup"), f"a click on the icon pops up the menu ({what})"):
         screenshot("menu-missing.png")
         return None
     left, top, width, height = rect(popup)
@@ -63,8 +62,7 @@ def menu_test(ui):
         (IDM_FEEDBACK, handler, None, kit_win + "\\examples\\feedback.xhtml"),
     ]
     for entry, *expected in opened:
-        popup = open_menu(ui, 3, f"for entry {entry}", shot=entry == IDM_REFERENCE)
-        if not popup:
+        if not (popup := open_menu(ui, 3, f"for entry {entry}", shot=entry == IDM_REFERENCE)):
             continue
         click(*popup[entry], 1)
         check(ui.probe.ask("popup-closed"), f"the menu closed after entry {entry}")
@@ -79,13 +77,11 @@ def menu_test(ui):
     # Shown twice: left alone, for the picture, until it closes by itself;
     # then closed at once by a click.
     for clicked in (False, True):
-        popup = open_menu(ui, 3, "for the about box")
-        if not popup:
+        if not (popup := open_menu(ui, 3, "for the about box")):
             continue
         chosen = time.monotonic()
         click(*popup[IDM_ABOUT], 1)
-        box = ui.probe.ask("about")
-        if not check(box, f"the about box shows, owned by the tray window: {box}"):
+        if not check(box := ui.probe.ask("about"), f"the about box shows, owned by the tray window: {box}"):
             continue
         if clicked:
             left, top, width, height = rect(box)
@@ -98,8 +94,7 @@ def menu_test(ui):
               "a click on the about box closed it before its timer" if clicked else "the about box closed by itself")
     check(ui.probe.ask("icon"), "the starter is still in the tray after the about box")
 
-    popup = open_menu(ui, 3, "for quitting")
-    if popup:
+    if popup := open_menu(ui, 3, "for quitting"):
         click(*popup[IDM_QUIT], 1)
 
 
