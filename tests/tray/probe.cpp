@@ -67,7 +67,8 @@ LRESULT CALLBACK LayoutOwner(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // The starter's tray menu popped up in this process, where its items can be
-// measured: the starter's own popup has the same items, font and metrics.
+// measured: the starter's own popup has the same items, font and metrics,
+// and Wine gives no process the items of another's menu.
 bool Layout()
 {
     HMODULE module = LoadLibraryExA(g_exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -103,7 +104,6 @@ bool Tip()
     bool shown = WaitFor([&] {
         HWND tip = VisibleWindow("tooltips_class32", 0);
         DWORD_PTR ignored;
-        text[0] = '\0';
         return tip && SendMessageTimeoutA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                                           SMTO_NORMAL, 5000, &ignored) && text[0] != '\0';
     }, BOUND_MS);
