@@ -1,9 +1,10 @@
 // The Windows side of the real-input tests: one process for a whole test,
 // which starts the real starter.exe in a job that counts what it launches,
 // and answers questions about its windows while the test clicks with real
-// input. It reads one command a line from standard input and answers with
-// key=value lines and, last, "verdict=ok" or "verdict=fail", so that a probe
-// that crashes gives no verdict at all. Every wait has a bound.
+// input. It reads one command a line from standard input, its arguments
+// after tabs, and answers with key=value lines and, last, "verdict=ok" or
+// "verdict=fail", so that a probe that crashes gives no verdict at all.
+// Every wait has a bound.
 //
 //   start EXE FOLDER         starts the starter there; waits until resident
 //   icon                     whether the starter's icon is in the tray
@@ -12,53 +13,53 @@
 //   popup | popup-closed     the starter's popup menu, where the system put it
 //   about | about-closed     the starter's about box
 //   tip                      the tray's tooltip text
-//   launches                 once the starter's launches have ended: what
-//                            they received, and how many there were
+//   launches                 once the starter's launches have ended: how many
+//                            there were, and what each received
 //   quit                     the destroy message, as the Quit entry sends it
 //   exit                     once the starter has ended: its exit code
 //   handlers RECORDER        the recorder opens .xhtml and https, until the
 //                            probe ends
 #include "resource.h"
+#include "tray.h"
 #include "win32_support.h"
 
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
 
 namespace {
 
-const UINT STARTER_ICON_UID = 1000;
 const DWORD BOUND_MS = 30000;
 
 PROCESS_INFORMATION g_starter;
 HWND g_window;
 std::string g_exe, g_records;
 std::unique_ptr<Handlers> g_handlers;
-
-void Rect(const char* prefix, const RECT& r)
-{
-    std::printf("%sleft=%ld\n%stop=%ld\n%swidth=%ld\n%sheight=%ld\n", prefix, r.left, prefix, r.top, prefix,
-                r.right - r.left, prefix, r.bottom - r.top);
-}
-
 HMENU g_layoutMenu;
 
-// Once the popup waits for input its items have their places: each is
-// printed relative to the popup's top-left corner.
+RECT PrintRect(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    std::printf("left=%ld\ntop=%ld\nwidth=%ld\nheight=%ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return r;
+}
+
+// Once the popup waits for input its items have their places: each item's
+// identifier (0: a separator) and centre, relative to the popup's top-left
+// corner.
 LRESULT CALLBACK LayoutOwner(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU) {
-        RECT popup = {};
-        GetWindowRect(reinterpret_cast<HWND>(lParam), &popup);
-        Rect("", popup);
+        RECT popup = PrintRect(reinterpret_cast<HWND>(lParam));
         for (int i = 0; i < GetMenuItemCount(g_layoutMenu); ++i) {
             RECT item = {};
             GetMenuItemRect(nullptr, g_layoutMenu, i, &item);
             bool separator = GetMenuState(g_layoutMenu, i, MF_BYPOSITION) & MF_SEPARATOR;
-            std::printf("item%d=%u %ld %ld %ld %ld\n", i, separator ? 0u : GetMenuItemID(g_layoutMenu, i),
-                        item.left - popup.left, item.top - popup.top, item.right - popup.left,
-                        item.bottom - popup.top);
+            std::printf("item%d=%u %ld %ld\n", i, separator ? 0u : GetMenuItemID(g_layoutMenu, i),
+                        (item.left + item.right) / 2 - popup.left, (item.top + item.bottom) / 2 - popup.top);
         }
         EndMenu();
     }
@@ -66,27 +67,22 @@ LRESULT CALLBACK LayoutOwner(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 // The starter's tray menu popped up in this process, where its items can be
-// measured: the starter's own popup has the same items, font and metrics.
+// measured: the starter's own popup has the same items, font and metrics,
+// and Wine gives no process the items of another's menu.
 bool Layout()
 {
     HMODULE module = LoadLibraryExA(g_exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     g_layoutMenu = GetSubMenu(LoadMenuA(module, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
     if (!g_layoutMenu)
         return false;
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = LayoutOwner;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "ProbeMenuOwner";
-    RegisterClassA(&windowClass);
-    HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "ProbeMenuOwner", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                 windowClass.hInstance, nullptr);
+    HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LayoutOwner));
     SetForegroundWindow(owner);
     TrackPopupMenu(g_layoutMenu, TPM_VCENTERALIGN, 300, 300, 0, owner, nullptr);
     DestroyWindow(owner);
     // Two presses closer together than this, in time and place, are one
     // double click.
-    std::printf("double_click_width=%d\ndouble_click_height=%d\n", GetSystemMetrics(SM_CXDOUBLECLK),
-                GetSystemMetrics(SM_CYDOUBLECLK));
+    std::printf("double_click_width=%d\n", GetSystemMetrics(SM_CXDOUBLECLK));
     return true;
 }
 
@@ -96,21 +92,9 @@ bool Start(const std::string& exe, const std::string& folder)
     g_records = MakeTempFolder("records");
     SetEnvironmentVariableA("STARTER_RECORD_DIR", g_records.c_str());
     g_starter = StartProcess(nullptr, "\"" + exe + "\"", folder.c_str());
-    if (!g_starter.hProcess ||
-        !WaitFor([] { return (g_window = Resident()) && ProcessOf(g_window) == g_starter.dwProcessId; }, BOUND_MS))
-        return false;
-    std::printf("pid=%lu\n", g_starter.dwProcessId);
-    return WaitFor([] { return TrayIconPresent(g_window, STARTER_ICON_UID); }, BOUND_MS);
-}
-
-bool Shown(const char* className, HWND* found)
-{
-    return WaitFor([&] { return (*found = VisibleWindow(className, g_starter.dwProcessId)) != nullptr; }, BOUND_MS);
-}
-
-bool Gone(const char* className)
-{
-    return WaitFor([&] { return VisibleWindow(className, g_starter.dwProcessId) == nullptr; }, BOUND_MS);
+    return g_starter.hProcess &&
+           WaitFor([] { return (g_window = Resident()) && ProcessOf(g_window) == g_starter.dwProcessId; }, BOUND_MS) &&
+           WaitFor([] { return TrayIconPresent(g_window, TRAY_ICON_UID); }, BOUND_MS);
 }
 
 bool Tip()
@@ -120,7 +104,6 @@ bool Tip()
     bool shown = WaitFor([&] {
         HWND tip = VisibleWindow("tooltips_class32", 0);
         DWORD_PTR ignored;
-        text[0] = '\0';
         return tip && SendMessageTimeoutA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                                           SMTO_NORMAL, 5000, &ignored) && text[0] != '\0';
     }, BOUND_MS);
@@ -130,21 +113,21 @@ bool Tip()
 
 // Counted once everything the starter started has ended, so that a second
 // launch that comes late is counted too; what is counted is then cleared.
+// Launch N is printed as N.0 (what it started), N.1 (its working folder) and
+// N.2 onwards (its arguments).
 bool Launches()
 {
     static DWORD counted = 1; // the starter
     bool ended = WaitUntilRunning(1, BOUND_MS);
     std::vector<Record> records = ReadRecords(g_records);
     DWORD started = ProcessesStarted();
-    std::printf("started=%lu\nrecords=%u\n", started - counted, static_cast<unsigned>(records.size()));
+    std::printf("started=%lu\n", started - counted);
     counted = started;
     for (size_t i = 0; i < records.size(); ++i) {
-        std::vector<std::string> arguments = Arguments(records[i]);
-        std::printf("%u.exe=%s\n%u.cwd=%s\n%u.argc=%u\n", static_cast<unsigned>(i), records[i]["exe"].c_str(),
-                    static_cast<unsigned>(i), records[i]["cwd"].c_str(), static_cast<unsigned>(i),
-                    static_cast<unsigned>(arguments.size()));
-        for (size_t a = 0; a < arguments.size(); ++a)
-            std::printf("%u.arg%u=%s\n", static_cast<unsigned>(i), static_cast<unsigned>(a + 1), arguments[a].c_str());
+        std::vector<std::string> values = Arguments(records[i]);
+        values.insert(values.begin(), {records[i]["exe"], records[i]["cwd"]});
+        for (size_t v = 0; v < values.size(); ++v)
+            std::printf("%u.%u=%s\n", unsigned(i), unsigned(v), values[v].c_str());
     }
     ClearRecords(g_records);
     return ended;
@@ -154,12 +137,9 @@ bool Run(const std::string& line)
 {
     std::istringstream in(line);
     std::string command, a, b;
-    in >> command >> std::ws;
-    // Paths hold blanks: arguments are separated by a tab.
+    std::getline(in, command, '\t');
     std::getline(in, a, '\t');
     std::getline(in, b);
-    HWND found = nullptr;
-    RECT r = {};
     if (command == "start")
         return Start(a, b);
     if (command == "handlers") {
@@ -169,39 +149,37 @@ bool Run(const std::string& line)
     if (command == "layout")
         return Layout();
     if (command == "icon")
-        return TrayIconPresent(g_window, STARTER_ICON_UID);
+        return TrayIconPresent(g_window, TRAY_ICON_UID);
     if (command == "taskbar") {
         HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
-        GetWindowRect(taskbar, &r);
-        Rect("", r);
+        PrintRect(taskbar);
         return taskbar && IsWindowVisible(taskbar);
     }
+    // The popup menu and the about box: where they are shown, and where the
+    // pointer is then; or that they are gone.
+    const char* className = command.compare(0, 5, "popup") == 0 ? "#32768" : "#32770";
     if (command == "popup" || command == "about") {
-        bool shown = Shown(command == "popup" ? "#32768" : "#32770", &found);
-        GetWindowRect(found, &r);
-        Rect("", r);
+        HWND found = nullptr;
+        bool shown = WaitFor([&] { return (found = VisibleWindow(className, g_starter.dwProcessId)) != nullptr; },
+                             BOUND_MS);
+        PrintRect(found);
         POINT cursor = {};
         GetCursorPos(&cursor);
         std::printf("cursor_x=%ld\ncursor_y=%ld\n", cursor.x, cursor.y);
-        if (command == "about")
-            return shown && GetWindow(found, GW_OWNER) == g_window;
-        return shown;
+        return shown && (command == "popup" || GetWindow(found, GW_OWNER) == g_window);
     }
-    if (command == "popup-closed")
-        return Gone("#32768");
-    if (command == "about-closed")
-        return Gone("#32770");
+    if (command == "popup-closed" || command == "about-closed")
+        return WaitFor([&] { return !VisibleWindow(className, g_starter.dwProcessId); }, BOUND_MS);
     if (command == "tip")
         return Tip();
     if (command == "launches")
         return Launches();
-    if (command == "quit") {
-        DWORD_PTR ignored;
+    DWORD_PTR ignored;
+    if (command == "quit")
         return SendMessageTimeoutA(g_window, WM_DESTROY, 0, 0, SMTO_NORMAL, BOUND_MS, &ignored) != 0;
-    }
     if (command == "exit") {
         DWORD code = ExitCode(g_starter.hProcess, BOUND_MS);
-        std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, STARTER_ICON_UID),
+        std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, TRAY_ICON_UID),
                     Resident() != nullptr);
         return code != STILL_ACTIVE;
     }
@@ -213,21 +191,14 @@ bool Run(const std::string& line)
 
 int main()
 {
-    if (!JoinCountingJob()) {
-        std::printf("verdict=fail\n");
-        return 1;
-    }
-    char line[4096];
-    while (std::fgets(line, sizeof line, stdin)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        bool ok = Run(text);
-        std::printf("verdict=%s\n", ok ? "ok" : "fail");
+    // Outside the job nothing could be counted: every command fails.
+    bool joined = JoinCountingJob();
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        std::printf("verdict=%s\n", joined && Run(line) ? "ok" : "fail");
         std::fflush(stdout);
     }
     // Later tests look for the starter's window: none may be left.
     CloseProcess(g_starter);
     g_handlers.reset();
-    return 0;
 }

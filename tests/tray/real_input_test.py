@@ -1,169 +1,137 @@
 #!/usr/bin/env python3
-"""Real input on the real starter.exe, on Wine's desktop with its taskbar:
-xdotool clicks the starter's icon in the notification area and the entries
-of the popup that the system puts on the screen; the probe looks at the
-outcome from the Windows side and counts what the shell started.
-
-usage: real_input_test.py tray|menu STARTER PROBE RECORDER WINE_RUN
-
-tray: the tip, a left and a right click pop up the whole menu at the icon, a
-      click elsewhere closes it, the quit path ends the starter.
-menu: every entry clicked: what each one opened, the about box, Quit.
-Leaves tray-menu.png (the open menu at the taskbar) and, for menu,
-about-from-menu.png in the current folder.
-"""
+# Real input on the real starter.exe, on Wine's desktop with its taskbar:
+# xdotool clicks the starter's icon in the notification area and the entries
+# of the popup that the system puts on the screen; the probe looks at the
+# outcome from the Windows side and counts what the shell started.
+#
+# usage: real_input_test.py tray|menu STARTER PROBE RECORDER WINE_RUN
+#
+# tray: the tip, a left and a right click pop up the whole menu at the icon, a
+#       click elsewhere closes it, the quit path ends the starter.
+# menu: every entry clicked: what each one opened, the about box, Quit.
+# Leaves tray-menu.png (the open menu at the taskbar) and, for menu,
+# about-from-menu.png in the current folder.
+import os
 import sys
 import time
+from types import SimpleNamespace
 
-from harness import (Icon, Probe, check, click, find_icons, kit, launches, needs_display, rect, result, screenshot,
-                     wait_for, windows_path, xdotool)
+from harness import (Probe, check, click, crop, find_icons, icon_spots, kit, launches, rect, result, screenshot,
+                     windows_path)
 
 MODE, STARTER, PROBE, RECORDER, WINE_RUN = sys.argv[1:6]
 SCREEN = (1024, 768)
-WORK_BOTTOM = [SCREEN[1]]  # the taskbar's top, once it is found
 IDM_ABOUT, IDM_WEBSITE, IDM_REFERENCE, IDM_FEEDBACK, IDM_QUIT, IDM_LAUNCH = range(40001, 40007)
 
 
-def measured_menu(probe):
-    layout = probe.ask("layout")
-    items = {}
-    for key, value in (layout or {}).items():
-        if key.startswith("item"):
-            ident, left, top, right, bottom = (int(v) for v in value.split())
-            items.setdefault(ident, []).append(dict(left=left, top=top, right=right, bottom=bottom))
-    check(layout is not None and len(items.get(0, [])) == 3 and len(items) == 7,
-          f"the menu resource has six entries and three separators: {sorted(items)}")
-    return layout, {k: v[0] for k, v in items.items() if k}
-
-
-def open_menu(probe, icon, button, layout, what):
-    """Clicks the icon; the popup's rectangle where the system put it, or None."""
-    x, y = icon.spot()
+# Clicks the icon; where on the screen each entry of the popup is, or None.
+def open_menu(ui, button, what, shot=False):
+    x, y = next(ui.spots)
     click(x, y, button)
-    popup = probe.ask("popup")
-    if not check(popup is not None, f"a click on the icon pops up the menu ({what})"):
+    if not check(popup := ui.probe.ask("popup"), f"a click on the icon pops up the menu ({what})"):
         screenshot("menu-missing.png")
         return None
     left, top, width, height = rect(popup)
-    check((width, height) == (int(layout["width"]), int(layout["height"])),
+    check((width, height) == ui.size,
           f"the popup {rect(popup)} measures as the measured menu: six entries and three separators")
     check((int(popup["cursor_x"]), int(popup["cursor_y"])) == (x, y), "the pointer is on the icon")
-    check(0 <= left and left + width <= SCREEN[0] and left <= x <= left + width and top + height == WORK_BOTTOM[0],
+    check(0 <= left and left + width <= SCREEN[0] and left <= x <= left + width and top + height == ui.work_bottom,
           f"the system keeps the menu on the screen, above the taskbar at the pointer: {left},{top} {width}x{height}")
-    return left, top, width, height
+    if shot:  # the corner of the screen with the menu and the notification area
+        screenshot("tray-menu.png", *crop(left - 40, top - 40, SCREEN[0] - left + 40, SCREEN[1] - top + 40))
+    return {entry: (left + dx, top + dy) for entry, (dx, dy) in ui.items.items()}
 
 
-def click_entry(popup, item):
-    click(popup[0] + (item["left"] + item["right"]) // 2, popup[1] + (item["top"] + item["bottom"]) // 2, 1)
-
-
-def tray_test(probe, icon, layout):
-    xdotool("mousemove", str(icon.x), str(icon.y))
-    tip = probe.ask("tip")
-    check(tip is not None and tip.get("tip") == "Tavelkin", f"the tip {tip}")
+def tray_test(ui):
+    click(*ui.centre)
+    tip = ui.probe.ask("tip")
+    check(tip and tip.get("tip") == "Tavelkin", f"the tip {tip}")
     for button, name in ((1, "left"), (3, "right")):
-        popup = open_menu(probe, icon, button, layout, f"{name} click")
-        if not popup:
-            continue
-        if button == 1:
-            shoot_menu(popup)
-        click(SCREEN[0] // 2, SCREEN[1] // 3, 1)
-        check(probe.ask("popup-closed") is not None, f"a click elsewhere closes the menu opened by a {name} click")
-    check(probe.ask("quit") is not None, "the quit message reached the starter")
+        if open_menu(ui, button, f"{name} click", shot=button == 1):
+            click(SCREEN[0] // 2, SCREEN[1] // 3, 1)
+            check(ui.probe.ask("popup-closed"), f"a click elsewhere closes the menu opened by a {name} click")
+    check(ui.probe.ask("quit"), "the quit message reached the starter")
 
 
-def shoot_menu(popup):
-    """The corner of the screen with the menu and the notification area."""
-    left = popup[0] - 40
-    screenshot("tray-menu.png", (SCREEN[0] - left, SCREEN[1] - (popup[1] - 40), left, popup[1] - 40))
-
-
-def menu_test(probe, icon, layout, items, folder):
-    kit_win = windows_path(folder)
-    handler = windows_path(RECORDER)
-    opened = [  # entry, what it started, its arguments, its working folder (None: not looked at)
-        (IDM_REFERENCE, handler, [kit_win + "\\examples\\reference.xhtml"], None),
-        (IDM_LAUNCH, kit_win + "\\tavelkin.exe", ["tavelkin.run"], kit_win),
-        (IDM_WEBSITE, handler, ["https://tavelkin.example/"], None),
-        (IDM_FEEDBACK, handler, [kit_win + "\\examples\\feedback.xhtml"], None),
+def menu_test(ui):
+    kit_win, handler = windows_path(ui.folder), windows_path(RECORDER)
+    opened = [  # entry, what it started, its working folder (None: not looked at), its argument
+        (IDM_REFERENCE, handler, None, kit_win + "\\examples\\reference.xhtml"),
+        (IDM_LAUNCH, kit_win + "\\tavelkin.exe", kit_win, "tavelkin.run"),
+        (IDM_WEBSITE, handler, None, "https://tavelkin.example/"),
+        (IDM_FEEDBACK, handler, None, kit_win + "\\examples\\feedback.xhtml"),
     ]
-    for entry, program, arguments, cwd in opened:
-        popup = open_menu(probe, icon, 3, layout, f"for entry {entry}")
-        if not popup:
+    for entry, *expected in opened:
+        if not (popup := open_menu(ui, 3, f"for entry {entry}", shot=entry == IDM_REFERENCE)):
             continue
-        if entry == IDM_REFERENCE:
-            shoot_menu(popup)
-        click_entry(popup, items[entry])
-        check(probe.ask("popup-closed") is not None, f"the menu closed after entry {entry}")
-        answer = probe.ask("launches")
+        click(*popup[entry], 1)
+        check(ui.probe.ask("popup-closed"), f"the menu closed after entry {entry}")
+        answer = ui.probe.ask("launches")
         got = launches(answer) if answer else []
-        if not check(answer is not None and answer["started"] == "1" and len(got) == 1,
-                     f"entry {entry} started one program, counted once it ended: {answer}"):
-            continue
-        check(got[0]["args"] == arguments, f"entry {entry} passed {got[0]['args']}, expected {arguments}")
-        check(got[0]["exe"] == program, f"entry {entry} started {got[0]['exe']}")
-        if cwd:
-            check(got[0]["cwd"] == cwd, f"entry {entry} worked in {got[0]['cwd']}")
+        if check(answer and answer["started"] == "1" and len(got) == 1,
+                 f"entry {entry} started one program, counted once it ended: {answer}"):
+            exe, cwd, *arguments = got[0]
+            check([exe, cwd if expected[1] else None, *arguments] == expected,
+                  f"entry {entry} started {got[0]}, expected {expected}")
 
     # Shown twice: left alone, for the picture, until it closes by itself;
     # then closed at once by a click.
     for clicked in (False, True):
-        popup = open_menu(probe, icon, 3, layout, "for the about box")
-        if not popup:
+        if not (popup := open_menu(ui, 3, "for the about box")):
             continue
         chosen = time.monotonic()
-        click_entry(popup, items[IDM_ABOUT])
-        box = probe.ask("about")
-        if not check(box is not None, f"the about box shows, owned by the tray window: {box}"):
+        click(*popup[IDM_ABOUT], 1)
+        if not check(box := ui.probe.ask("about"), f"the about box shows, owned by the tray window: {box}"):
             continue
-        if not clicked:
+        if clicked:
+            left, top, width, height = rect(box)
+            click(left + width // 2, top + height // 2, 1)
+        else:
             screenshot("about-from-menu.png")
-            check(probe.ask("about-closed") is not None, "the about box closed by itself")
-            continue
-        left, top, width, height = rect(box)
-        click(left + width // 2, top + height // 2, 1)
-        closed = probe.ask("about-closed") is not None
         # Its timer starts after the entry was chosen: closed sooner than the
         # timer's five seconds, the click closed it.
-        check(closed and time.monotonic() - chosen < 5.0, "a click on the about box closed it before its timer")
-    check(probe.ask("icon") is not None, "the starter is still in the tray after the about box")
+        check(ui.probe.ask("about-closed") and (not clicked or time.monotonic() - chosen < 5.0),
+              "a click on the about box closed it before its timer" if clicked else "the about box closed by itself")
+    check(ui.probe.ask("icon"), "the starter is still in the tray after the about box")
 
-    popup = open_menu(probe, icon, 3, layout, "for quitting")
-    if popup:
-        click_entry(popup, items[IDM_QUIT])
+    if popup := open_menu(ui, 3, "for quitting"):
+        click(*popup[IDM_QUIT], 1)
 
 
 def main():
-    needs_display()
+    if not os.environ.get("DISPLAY"):
+        sys.exit("no DISPLAY: the test needs the display that Wine uses")
     folder, elsewhere = kit(RECORDER, STARTER)
     probe = Probe(PROBE, WINE_RUN)
     try:
-        if not check(probe.ask("handlers", windows_path(RECORDER)) is not None, "the recorder opens documents"):
+        if not (check(probe.ask("handlers", windows_path(RECORDER)), "the recorder opens documents") and
+                check(probe.ask("start", windows_path(folder) + "\\starter.exe", windows_path(elsewhere)),
+                      "the starter is resident with its icon")):
             return result()
-        if not check(probe.ask("start", windows_path(folder) + "\\starter.exe", windows_path(elsewhere)) is not None,
-                     "the starter is resident with its icon"):
-            return result()
-        layout, items = measured_menu(probe)
+        layout = probe.ask("layout") or {}
+        items = [[int(v) for v in value.split()] for key, value in layout.items() if key.startswith("item")]
+        check(sorted(entry for entry, _, _ in items) == [0, 0, 0, *range(40001, 40007)],
+              f"the menu resource has six entries and three separators: {items}")
         taskbar = probe.ask("taskbar")
-        check(taskbar is not None and rect(taskbar)[1] + rect(taskbar)[3] == SCREEN[1],
+        check(taskbar and rect(taskbar)[1] + rect(taskbar)[3] == SCREEN[1],
               f"the taskbar lies along the bottom of the screen: {taskbar}")
-        # The shell paints the icon in its own time after the icon is added.
-        icons = (wait_for(lambda: len(find_icons(rect(taskbar))) == 1 and find_icons(rect(taskbar)))
-                 or find_icons(rect(taskbar))) if taskbar else []
-        WORK_BOTTOM[0] = rect(taskbar)[1] if taskbar else SCREEN[1]
+        icons = find_icons(rect(taskbar)) if taskbar else []
         if not check(len(icons) == 1, f"the starter's one icon is in the taskbar: {icons}"):
             screenshot("icon-missing.png")
             return result()
-        icon = Icon(icons[0], int(layout["double_click_width"]))
-        check(icon.x > SCREEN[0] * 3 // 4 and icon.spots_fit,
+        centre, spots_fit, spots = icon_spots(icons[0], int(layout["double_click_width"]))
+        check(centre[0] > SCREEN[0] * 3 // 4 and spots_fit,
               f"the icon sits in the notification area at the right, wide enough for two spots: {icons[0]}")
+        ui = SimpleNamespace(probe=probe, folder=folder, centre=centre, spots=spots, work_bottom=rect(taskbar)[1],
+                             size=(int(layout["width"]), int(layout["height"])),
+                             items={entry: (x, y) for entry, x, y in items if entry})
         # The starter's own launch, of a run file that is not there.
         probe.ask("launches")
-        (tray_test if MODE == "tray" else lambda *a: menu_test(*a, items, folder))(probe, icon, layout)
-        ended = probe.ask("exit")
-        check(ended is not None and ended["code"] == "0", f"quit ended the starter with exit code 0: {ended}")
-        check(ended is not None and ended["icon_gone"] == "1", "the icon is gone")
-        check(ended is not None and ended["resident"] == "0", "no starter is left")
+        (tray_test if MODE == "tray" else menu_test)(ui)
+        ended = probe.ask("exit") or {}
+        check(ended.get("code") == "0", f"quit ended the starter with exit code 0: {ended}")
+        check(ended.get("icon_gone") == "1", "the icon is gone")
+        check(ended.get("resident") == "0", "no starter is left")
     finally:
         probe.close()
     return result()
