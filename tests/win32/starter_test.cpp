@@ -438,6 +438,12 @@ TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
                 << folder << name;
     const std::string markers = MakeTempFolder("markers");
     SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
+    // The control: a marker loaded on purpose leaves its record.
+    const std::string control = kit_.work + "\\marker-control.dll";
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), control.c_str(), FALSE));
+    HMODULE loaded = LoadLibraryA(control.c_str());
+    EXPECT_TRUE(loaded && ReadRecords(markers).size() == 1) << "a marker loaded on purpose leaves its record";
+    FreeLibrary(loaded);
 
     EXPECT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_), kit_.work.c_str()))
         << "the starter stays resident, with its tray icon";
