@@ -1,13 +1,11 @@
 #include "program_folder.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// Shift-JIS-like lead bytes, fixed so that the test does not depend on the
-// machine's code page. 0x5C, the backslash, is a valid trail byte there.
-bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
+// FakeLeadByte: 0x5C, the backslash, is a valid trail byte there.
 struct FolderCase {
     std::string path;
     LeadBytePredicate lead;

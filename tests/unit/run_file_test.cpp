@@ -5,16 +5,10 @@
 
 #ifdef _WIN32
 #include "launch_shell.h"
-
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
 
-const Text None;
 #ifdef _WIN32
 const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
 #else
@@ -27,6 +21,18 @@ struct LineCase {
     unsigned long line;
     Text value;
 };
+
+// Each case from a file of its own, read with every conversion at hand.
+template <size_t N> void ExpectLineCases(const LineCase (&cases)[N])
+{
+    TempFolder dir;
+    for (size_t i = 0; i < N; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const std::string path = dir.Write("case" + std::to_string(i) + ".run", cases[i].bytes);
+        for (AnsiConversion toAnsi : kConversions)
+            ExpectValue(ReadRunFileLine(path, cases[i].line, toAnsi), cases[i].value, "line");
+    }
+}
 
 TEST(RunFile, LinesAreReadByTheTextRules)
 {
@@ -59,17 +65,7 @@ TEST(RunFile, LinesAreReadByTheTextRules)
         {"CR LF across read buffers", edge + "\r\nz", 0, edge},
         {"line after CR LF across buffers", edge + "\r\nz", 1, "z"},
     };
-    TempFolder dir;
-    int i = 0;
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string path = dir.Write("case" + std::to_string(i++) + ".run", c.bytes);
-        Text got = ReadRunFileLine(path, c.line);
-        EXPECT_EQ(got.has_value(), c.value.has_value());
-        if (got && c.value) {
-            EXPECT_TRUE(*got == *c.value) << "got " << got->size() << " bytes, want " << c.value->size();
-        }
-    }
+    ExpectLineCases(cases);
 }
 
 std::string Utf16(const std::u16string& text, bool bigEndian)
@@ -126,19 +122,7 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16: an odd byte at the end", Utf16(u"d\np", false) + "q", 1, None},
         {"UTF-16: the lines before an odd byte", Utf16(u"d\np", false) + "q", 0, "d"},
     };
-    TempFolder dir;
-    int i = 0;
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string path = dir.Write("marked" + std::to_string(i++) + ".run", c.bytes);
-        for (AnsiConversion toAnsi : kConversions) {
-            Text got = ReadRunFileLine(path, c.line, toAnsi);
-            EXPECT_EQ(got.has_value(), c.value.has_value());
-            if (got && c.value) {
-                EXPECT_TRUE(*got == *c.value) << "got " << got->size() << " bytes, want " << c.value->size();
-            }
-        }
-    }
+    ExpectLineCases(cases);
 }
 
 TEST(RunFile, ManyShortLines)
@@ -184,24 +168,10 @@ TEST(RunFile, UnreadableFileGivesNone)
     TempFolder dir;
     std::string path = dir.Write("secret.run", "a\nb\n");
     const std::string readable = dir.Write("open.run", "a\nb\n");
-#ifdef _WIN32
-    // Held open with no sharing, the file cannot be opened by anyone else.
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
-    EXPECT_EQ(ReadRunFileLine(path, 0), None);
-    CloseHandle(held);
-#else
-    // Root reads every file whatever its mode, so it gives up its rights
-    // for the reading and takes them back after; a file that allows reading
-    // shows that the reader still reads.
-    chmod(path.c_str(), 0);
-    const bool root = geteuid() == 0;
-    ASSERT_TRUE(!root || seteuid(65534) == 0);
-    EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
-    EXPECT_EQ(ReadRunFileLine(path, 0), None);
-    ASSERT_TRUE(!root || seteuid(0) == 0);
-#endif
+    WhileUnreadable(path, [&] {
+        EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
+        EXPECT_EQ(ReadRunFileLine(path, 0), None);
+    });
 }
 
 } // namespace

@@ -5,8 +5,6 @@
 
 namespace {
 
-const Text None;
-
 struct TokenCase {
     const char* tail;
     Text first;
@@ -42,14 +40,10 @@ TEST(Tokens, FirstAndSecondTokenOfATail)
     };
     for (const TokenCase& c : cases) {
         SCOPED_TRACE(c.tail);
-        EXPECT_EQ(FirstToken(c.tail), c.first) << Show(FirstToken(c.tail));
-        EXPECT_EQ(SecondToken(c.tail), c.second) << Show(SecondToken(c.tail));
+        ExpectValue(FirstToken(c.tail), c.first, "first");
+        ExpectValue(SecondToken(c.tail), c.second, "second");
     }
 }
-
-// Shift-JIS-like lead bytes, fixed so that the test does not depend on the
-// machine's code page.
-bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 struct TailCase {
     const char* line;
