@@ -48,12 +48,12 @@ TEST(Decision, FromTailAndRunFileToRequest)
     for (const DecisionCase& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
-        std::string run = (dir.path() / "kit.run").string();
-        std::string spaced = (dir.path() / "my kit" / "tavelkin.run").string();
+        std::string run = (dir.path / "kit.run").string();
+        std::string spaced = (dir.path / "my kit" / "tavelkin.run").string();
         for (const char* name : {"kit.run", "my kit/tavelkin.run", DEFAULT_RUN_FILE})
             if (c.runFile)
                 dir.Write(name, c.runFile);
-        std::filesystem::current_path(dir.path());
+        std::filesystem::current_path(dir.path);
         Text tail = c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None;
         const std::optional<LaunchRequest> got = DecideLaunch(tail);
         std::filesystem::current_path(before);

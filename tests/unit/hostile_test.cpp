@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 namespace {
 
 using namespace std::string_literals;
@@ -15,9 +17,8 @@ constexpr size_t kBigLine = size_t{64} << 20;
 
 std::string Bytes(int from, int to)
 {
-    std::string bytes;
-    for (int b = from; b <= to; ++b)
-        bytes += static_cast<char>(b);
+    std::string bytes(static_cast<size_t>(to - from + 1), '\0');
+    std::iota(bytes.begin(), bytes.end(), static_cast<char>(from));
     return bytes;
 }
 
@@ -50,14 +51,12 @@ TEST(Hostile, RunFilesOfOddBytes)
         {"UTF-8 byte order mark is no part of line 0", "\xEF\xBB\xBF" "d\np\n", "d", "p", None},
         {"an executable's first bytes", "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF\0\0\n\xB8\0"s, "MZ\x90", "\xB8", None},
     };
-    TempFolder dir;
-    std::vector<std::string> paths;
-    for (const RunFileCase& c : cases)
-        paths.push_back(dir.Write("case" + std::to_string(paths.size()) + ".run", c.bytes));
-    dir.Freeze();
-    for (size_t k = 0; k < paths.size(); ++k) {
-        SCOPED_TRACE(cases[k].name);
-        ExpectLines(paths[k], {cases[k].line0, cases[k].line1, cases[k].line2});
+    for (const RunFileCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const std::string path = dir.Write("case.run", c.bytes);
+        dir.Freeze();
+        ExpectLines(path, {c.line0, c.line1, c.line2});
     }
 }
 
@@ -89,7 +88,7 @@ TEST(Hostile, BigAndManyLines)
     // Written and checked piecewise, so that the test holds the line only
     // once, as the value read: under Wine on a machine that emulates 32-bit
     // execution, a process gets little more than 100 MiB of heap.
-    const std::string bigPath = (dir.path() / "big.run").string();
+    const std::string bigPath = (dir.path / "big.run").string();
     {
         std::ofstream out(bigPath, std::ios::binary);
         const std::string mib(1 << 20, 'x');
@@ -148,9 +147,9 @@ void ExpectNothingFrom(const std::string& path)
 TEST(Hostile, WhatIsNoReadableFileGivesNothing)
 {
     TempFolder dir;
-    fs::create_directory(dir.path() / "folder.run");
+    fs::create_directory(dir.path / "folder.run");
 #ifndef _WIN32
-    ASSERT_EQ(mkfifo((dir.path() / "pipe.run").string().c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir.path / "pipe.run").string().c_str(), 0600), 0);
 #endif
     dir.Freeze();
     const char* names[] = {
@@ -163,7 +162,7 @@ TEST(Hostile, WhatIsNoReadableFileGivesNothing)
     };
     for (const char* name : names) {
         SCOPED_TRACE(name);
-        ExpectNothingFrom((dir.path() / name).string());
+        ExpectNothingFrom((dir.path / name).string());
     }
 }
 
@@ -204,7 +203,7 @@ TEST(Hostile, FileChangingBetweenReads)
     for (size_t i = 0; i < sequences.size(); ++i) {
         SCOPED_TRACE("sequence " + std::to_string(i));
         TempFolder dir;
-        const fs::path path = dir.path() / "kit.run";
+        const fs::path path = dir.path / "kit.run";
         for (const Change& step : sequences[i]) {
             std::error_code ignored;
             fs::remove_all(path, ignored);
@@ -212,9 +211,9 @@ TEST(Hostile, FileChangingBetweenReads)
                 dir.Write("kit.run", step.bytes);
             else if (step.kind == Change::Folder)
                 fs::create_directory(path);
-            const auto before = Snapshot(dir.path());
+            const auto before = Snapshot(dir.path);
             ExpectLines(path.string(), {step.value}, step.line);
-            EXPECT_EQ(Snapshot(dir.path()), before);
+            EXPECT_EQ(Snapshot(dir.path), before);
         }
     }
 }

@@ -24,8 +24,6 @@
 
 inline const Text None;
 
-inline std::string Show(const Text& text) { return text ? "\"" + *text + "\"" : "(absent)"; }
-
 // Shift-JIS-like lead bytes, fixed so that the tests do not depend on the
 // machine's code page. 0x5C, the backslash, is a valid trail byte there.
 inline bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
@@ -43,7 +41,7 @@ inline void ExpectValue(const Text& got, const Text& want, const std::string& wh
     EXPECT_EQ(got.has_value(), want.has_value()) << what;
     if (got && want && *got != *want) {
         ADD_FAILURE() << what << ": got " << got->size() << " bytes, want " << want->size()
-                      << (got->size() < 200 ? ": " + Show(got) : "");
+                      << (got->size() < 200 ? ": \"" + *got + "\"" : "");
     }
 }
 
@@ -81,21 +79,16 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
         if (!fs::is_regular_file(e.symlink_status()))
             continue;
         const uintmax_t size = fs::file_size(e.path()), mib = 1u << 20;
-        uint64_t hash = 14695981039346656037ull;
+        size_t hash = 0;
         std::ifstream in(e.path(), std::ios::binary);
         std::string chunk(mib, '\0');
-        auto add = [&](uintmax_t at) {
+        for (uintmax_t at = 0; at < size; at += mib) {
+            if (size > 256 * mib && at == mib)
+                at = size - mib;
             in.seekg(static_cast<std::streamoff>(at));
             in.read(&chunk[0], static_cast<std::streamsize>(std::min<uintmax_t>(mib, size - at)));
-            for (std::streamsize i = 0; i < in.gcount(); ++i)
-                hash = (hash ^ static_cast<unsigned char>(chunk[static_cast<size_t>(i)])) * 1099511628211ull;
-        };
-        if (size > 256 * mib) {
-            add(0);
-            add(size - mib);
+            hash = hash * 31 + std::hash<std::string>()(chunk.substr(0, static_cast<size_t>(in.gcount())));
         }
-        for (uintmax_t at = 0; size <= 256 * mib && at < size; at += mib)
-            add(at);
         what += " " + std::to_string(size) + " " +
                 std::to_string(fs::last_write_time(e.path()).time_since_epoch().count()) + " " + std::to_string(hash);
     }
@@ -104,37 +97,35 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
 
 // A fresh folder per test under the system's temporary folder, removed again
 // afterwards. Once frozen, nothing in it may change until then.
-class TempFolder {
-public:
-    TempFolder()
+struct TempFolder {
+    std::filesystem::path path = Fresh();
+    std::optional<std::map<std::string, std::string>> frozen;
+
+    static std::filesystem::path Fresh()
     {
         static int counter = 0;
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        std::filesystem::path fresh;
         do
-            path_ = base / ("starter-test-" + std::to_string(std::rand()) + "-" + std::to_string(++counter));
-        while (!std::filesystem::create_directory(path_));
+            fresh = std::filesystem::temp_directory_path() /
+                    ("starter-test-" + std::to_string(std::rand()) + "-" + std::to_string(++counter));
+        while (!std::filesystem::create_directory(fresh));
+        return fresh;
     }
     ~TempFolder()
     {
-        if (frozen_) {
-            EXPECT_EQ(Snapshot(path_), *frozen_) << "the folder changed";
+        if (frozen) {
+            EXPECT_EQ(Snapshot(path), *frozen) << "the folder changed";
         }
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path, ignored);
     }
-    const std::filesystem::path& path() const { return path_; }
-    void Freeze() { frozen_ = Snapshot(path_); }
+    void Freeze() { frozen = Snapshot(path); }
     std::string Write(const std::string& name, const std::string& bytes) const
     {
-        std::filesystem::path file = path_ / name;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file.string();
+        std::filesystem::create_directories((path / name).parent_path());
+        std::ofstream(path / name, std::ios::binary) << bytes;
+        return (path / name).string();
     }
-
-private:
-    std::filesystem::path path_;
-    std::optional<std::map<std::string, std::string>> frozen_;
 };
 
 // Runs check while no one can read the file at path. On Windows it is held
