@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 #ifdef _WIN32
 const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
 #else
@@ -36,7 +38,6 @@ template <size_t N> void ExpectLineCases(const LineCase (&cases)[N])
 
 TEST(RunFile, LinesAreReadByTheTextRules)
 {
-    using namespace std::string_literals;
     const std::string longLine(200000, 'x');
     const std::string edge(64 * 1024 - 1, 'e'); // the CR of CR LF ends one read buffer
     const LineCase cases[] = {
@@ -82,7 +83,6 @@ std::string Utf16(const std::u16string& text, bool bigEndian)
 // the system's own conversion gives the same values.
 TEST(RunFile, MarkedFilesAreDecodedAndConverted)
 {
-    using namespace std::string_literals;
     const std::string bom = "\xEF\xBB\xBF";
     const std::string umlauts = "x" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "\xC3\xA4"; return s; }();
     const std::u16string edge = std::u16string(32767 - 1, u'e') + u"\r\nz"; // the CR ends the first read
@@ -132,10 +132,9 @@ TEST(RunFile, ManyShortLines)
         bytes += "line " + std::to_string(i) + "\r\n";
     TempFolder dir;
     std::string path = dir.Write("many.run", bytes);
-    EXPECT_EQ(ReadRunFileLine(path, 0), "line 0");
-    EXPECT_EQ(ReadRunFileLine(path, 54321), "line 54321");
-    EXPECT_EQ(ReadRunFileLine(path, 99999), "line 99999");
-    EXPECT_EQ(ReadRunFileLine(path, 100000), None);
+    ExpectLines(path, {"line 0"});
+    ExpectLines(path, {"line 54321"}, 54321);
+    ExpectLines(path, {"line 99999", None}, 99999);
 }
 
 // Nothing that is no regular file is read, none waits for a writer (were

@@ -40,9 +40,8 @@ TEST(Tokens, FirstAndSecondTokenOfATail)
         {"a\"b c\"d e", "a\"b", "c\"d"},                 // quotes count only at a token's start
     };
     for (const TokenCase& c : cases) {
-        SCOPED_TRACE(c.tail);
-        ExpectValue(FirstToken(c.tail), c.first, "first");
-        ExpectValue(SecondToken(c.tail), c.second, "second");
+        ExpectValue(FirstToken(c.tail), c.first, "first token of " + std::string(c.tail));
+        ExpectValue(SecondToken(c.tail), c.second, "second token of " + std::string(c.tail));
     }
 }
 
