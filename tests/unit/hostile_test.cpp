@@ -198,7 +198,8 @@ TEST(Hostile, FileChangingBetweenReads)
         {{Change::Write, "d\n", 0, "d"}, {Change::Write, "d\n" + longer + "x\n", 1, longer.substr(0, 200000)},
          {Change::Write, "d\np\n\x1A" "x\n", 2, None}},
         {{Change::Write, "d\np\nx\n", 0, "d"}, {Change::Folder, "", 1, None}, {Change::Write, "\0\n\0\n\0\n"s, 2, ""}},
-        {{Change::Write, "d1\np1\nx1\n", 1, "p1"}, {Change::Write, "d2\np2\n", 1, "p2"}, {Change::Write, "d2\np2\n", 2, None}},
+        {{Change::Write, "d1\np1\nx1\n", 1, "p1"}, {Change::Write, "d2\np2\n", 1, "p2"},
+         {Change::Write, "d2\np2\n", 2, None}},
     };
     for (size_t i = 0; i < sequences.size(); ++i) {
         SCOPED_TRACE("sequence " + std::to_string(i));
