@@ -16,15 +16,11 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pe_check  # noqa: E402
+from pe_check import headers  # noqa: E402
 
 
-def header(data):
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    return pe, pe + 24
-
-
-def set_u16(data, offset, change):
-    struct.pack_into("<H", data, offset, change(struct.unpack_from("<H", data, offset)[0]))
+def change(data, offset, fmt, how):
+    struct.pack_into(fmt, data, offset, how(pe_check.field(data, offset, fmt)))
 
 
 def rename(data, old, new):
@@ -32,26 +28,16 @@ def rename(data, old, new):
     data[at:at + len(old)] = new.ljust(len(old), b"\0")
 
 
-def text_section_flags(data):
-    pe, opt = header(data)
-    nsections, optsize = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
-    for i in range(nsections):
-        off = opt + optsize + 40 * i
-        if data[off:off + 8].rstrip(b"\0") == b".text":
-            return off + 36
-    raise ValueError("no .text section")
-
-
-def set_u32(data, offset, change):
-    struct.pack_into("<I", data, offset, change(struct.unpack_from("<I", data, offset)[0]))
+def text_section(data):
+    return next(s for s in headers(data)[2] if pe_check.section_name(data, s) == ".text")
 
 
 RULES = {
-    "machine": lambda d: struct.pack_into("<H", d, header(d)[0] + 4, 0x8664),
-    "aslr": lambda d: set_u16(d, header(d)[1] + 70, lambda v: v & ~pe_check.DYNAMIC_BASE),
-    "relocations": lambda d: set_u16(d, header(d)[0] + 22, lambda v: v | pe_check.RELOCS_STRIPPED),
-    "dep": lambda d: set_u16(d, header(d)[1] + 70, lambda v: v & ~pe_check.NX_COMPAT),
-    "writable-code": lambda d: set_u32(d, text_section_flags(d), lambda v: v | pe_check.MEM_WRITE),
+    "machine": lambda d: change(d, headers(d)[0], "<H", lambda v: 0x8664),
+    "aslr": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~pe_check.DYNAMIC_BASE),
+    "relocations": lambda d: change(d, headers(d)[0] + 18, "<H", lambda v: v | pe_check.RELOCS_STRIPPED),
+    "dep": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~pe_check.NX_COMPAT),
+    "writable-code": lambda d: change(d, text_section(d) + 36, "<I", lambda v: v | pe_check.MEM_WRITE),
     "known-dlls": lambda d: rename(d, b"msvcrt.dll", b"msvcrx.dll"),
     "lean-imports": lambda d: rename(d, b"msvcrt.dll", b"ole32.dll"),
     "search-restricted": lambda d: rename(d, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ"),
@@ -65,8 +51,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         broken = os.path.join(folder, "broken.exe")
         open(broken, "wb").write(data)
-        run = subprocess.run([sys.executable, pe_check.__file__] + options + [broken],
-                             capture_output=True, text=True)
+        run = subprocess.run([sys.executable, pe_check.__file__] + options + [broken], capture_output=True, text=True)
     print(run.stdout + run.stderr, end="")
     fails = [line for line in run.stdout.splitlines() if line.startswith("FAIL ")]
     if len(fails) != 1 or run.returncode != 1:

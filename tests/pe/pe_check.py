@@ -33,83 +33,75 @@ MEM_WRITE = 0x80000000
 LEAN_IMPORTS = {"kernel32.dll", "msvcrt.dll"}
 
 
-def parse(data):
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
+def field(data, offset, fmt="<H"):
+    return struct.unpack_from(fmt, data, offset)[0]
+
+
+def headers(data):
+    """Offsets of the file header, the optional header and each section header."""
+    pe = field(data, 0x3C, "<I")
     if data[pe:pe + 4] != b"PE\0\0":
         raise ValueError("no PE signature")
-    machine, nsections, _, _, _, optsize, characteristics = struct.unpack_from("<HHIIIHH", data, pe + 4)
     opt = pe + 24
-    magic = struct.unpack_from("<H", data, opt)[0]
-    if magic != 0x10B:
-        raise ValueError("not a 32-bit image (optional header magic %#x)" % magic)
-    dll_characteristics = struct.unpack_from("<H", data, opt + 70)[0]
-    ndirs = struct.unpack_from("<I", data, opt + 92)[0]
-    dirs = [struct.unpack_from("<II", data, opt + 96 + 8 * i) for i in range(ndirs)]
-    sections = []
-    for i in range(nsections):
-        off = opt + optsize + 40 * i
-        name = data[off:off + 8].rstrip(b"\0").decode("latin-1")
-        vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, off + 8)
-        flags = struct.unpack_from("<I", data, off + 36)[0]
-        sections.append((name, va, vsize, rawptr, rawsize, flags))
-    return machine, characteristics, dll_characteristics, dirs, sections
+    if field(data, opt) != 0x10B:
+        raise ValueError("not a 32-bit image (optional header magic %#x)" % field(data, opt))
+    return pe + 4, opt, [opt + field(data, pe + 20) + 40 * i for i in range(field(data, pe + 6))]
 
 
-def rva_to_offset(rva, sections):
-    for _, va, vsize, rawptr, rawsize, _ in sections:
-        if va <= rva < va + max(vsize, rawsize):
-            return rva - va + rawptr
-    raise ValueError("RVA %#x is in no section" % rva)
+def section_name(data, section):
+    return data[section:section + 8].rstrip(b"\0").decode("latin-1")
 
 
-def imported_dlls(data, dirs, sections):
-    rva, size = dirs[1]
+def imported_dlls(data, opt, sections):
+    def offset(rva):
+        for s in sections:
+            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
+            if va <= rva < va + max(vsize, rawsize):
+                return rva - va + rawptr
+        raise ValueError("RVA %#x is in no section" % rva)
     names = []
-    off = rva_to_offset(rva, sections)
-    while True:
-        name_rva = struct.unpack_from("<5I", data, off)[3]
-        if name_rva == 0:
-            break
-        start = rva_to_offset(name_rva, sections)
+    at = offset(field(data, opt + 96 + 8 * 1, "<I"))  # data directory 1: the import table
+    while field(data, at + 12, "<I"):  # each descriptor's DLL name, up to the empty one
+        start = offset(field(data, at + 12, "<I"))
         names.append(data[start:data.index(b"\0", start)].decode("latin-1"))
-        off += 20
+        at += 20
     return names
 
 
 def check(path, lean_imports=False):
     data = open(path, "rb").read()
-    machine, characteristics, dllchar, dirs, sections = parse(data)
+    file_header, opt, sections = headers(data)
+    machine, dllchar = field(data, file_header), field(data, opt + 70)
     problems = []
     if machine != 0x14C:
         problems.append("machine %#x is not i386" % machine)
     if not dllchar & DYNAMIC_BASE:
         problems.append("DYNAMIC_BASE (ASLR) not set")
-    if characteristics & RELOCS_STRIPPED or dirs[5][1] == 0:
+    # data directory 5: the base relocations
+    if field(data, file_header + 18) & RELOCS_STRIPPED or field(data, opt + 96 + 8 * 5 + 4, "<I") == 0:
         problems.append("base relocations stripped: the image cannot be moved")
     if not dllchar & NX_COMPAT:
         problems.append("NX_COMPAT (DEP) not set")
-    for name, _, _, _, _, flags in sections:
-        if flags & MEM_WRITE and flags & MEM_EXECUTE:
+    flags = [(section_name(data, s), field(data, s + 36, "<I")) for s in sections]
+    for name, f in flags:
+        if f & MEM_WRITE and f & MEM_EXECUTE:
             problems.append("section %s is writable and executable" % name)
-    dlls = imported_dlls(data, dirs, sections)
+    dlls = imported_dlls(data, opt, sections)
     for dll in dlls:
         if dll.lower() not in KNOWN_DLLS:
             problems.append("imports %s, which is not a KnownDLL" % dll)
-    if lean_imports:
-        for dll in dlls:
-            if dll.lower() not in LEAN_IMPORTS:
-                problems.append("imports %s, which loads before the program can restrict its DLL search" % dll)
-        if b"SetDefaultDllDirectories" not in data:
-            problems.append("never restricts its DLL search: SetDefaultDllDirectories is not named")
-    return problems, dlls, sections
+        if lean_imports and dll.lower() not in LEAN_IMPORTS:
+            problems.append("imports %s, which loads before the program can restrict its DLL search" % dll)
+    if lean_imports and b"SetDefaultDllDirectories" not in data:
+        problems.append("never restricts its DLL search: SetDefaultDllDirectories is not named")
+    print("imports: " + ", ".join(dlls))
+    print("sections: " + ", ".join("%s(%#x)" % f for f in flags))
+    return problems
 
 
 def main():
     args = sys.argv[1:]
-    lean = "--lean-imports" in args
-    problems, dlls, sections = check([a for a in args if a != "--lean-imports"][0], lean)
-    print("imports: " + ", ".join(dlls))
-    print("sections: " + ", ".join("%s(%#x)" % (s[0], s[5]) for s in sections))
+    problems = check([a for a in args if a != "--lean-imports"][0], "--lean-imports" in args)
     for p in problems:
         print("FAIL " + p)
     return 1 if problems else 0

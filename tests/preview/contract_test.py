@@ -11,72 +11,62 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tray"))
+from harness import check, result  # noqa: E402
+
 PREVIEW = sys.argv[1]
 EMULATOR = [a for a in sys.argv[2:] if a]
+FILES = {
+    "kit.run": b'C:\\Work\r\nC:\\Tools\\"prog".exe\r\n-x\r\n',
+    "odd.run": b"\n\xe4\xff\x80\na\tb\x01\r",
+    "utf8.run": b"\xef\xbb\xbfC:\\W\r\n" + "\u00e4\u20ac.exe\r\n\u00ff\r\n".encode("utf-8"),
+    "utf16.run": b"\xff\xfe" + "\uff02x\uff02\np\n\u00e4\n".encode("utf-16-le"),
+    "tavelkin.run": b"D\nP\n\n",  # the default run file
+}
 
-# (name, arguments, expected stdout line, expected exit code)
+
+def request(program, parameters, directory):
+    """The output line of a request, from its values as JSON text."""
+    return f'{{"verb":"open","program":{program},"parameters":{parameters},"directory":{directory},"show":5}}'
+
+
+KIT_PROGRAM = '"C:\\\\Tools\\\\\\"prog\\".exe"'
+# (name, arguments, expected stdout line, expected exit code[, the folder it runs in])
 CASES = [
-    ("no tail, no default run file", [],
-     '{"verb":"open","program":null,"parameters":null,"directory":null,"show":5}', 0),
+    ("no tail, no default run file", [], request("null", "null", "null"), 0, "empty"),
     ("unclosed quote makes no request", ['"kit.run doc'], "null", 0),
-    ("run file and document", ["kit.run order.xhtml"],
-     '{"verb":"open","program":"C:\\\\Tools\\\\\\"prog\\".exe","parameters":"-x order.xhtml",'
-     '"directory":"C:\\\\Work","show":5}', 0),
+    ("run file and document", ["kit.run order.xhtml"], request(KIT_PROGRAM, '"-x order.xhtml"', '"C:\\\\Work"'), 0),
     ("document with a blank is quoted", ['kit.run "my order.xhtml"'],
-     '{"verb":"open","program":"C:\\\\Tools\\\\\\"prog\\".exe","parameters":"-x \\"my order.xhtml\\"",'
-     '"directory":"C:\\\\Work","show":5}', 0),
+     request(KIT_PROGRAM, '"-x \\"my order.xhtml\\""', '"C:\\\\Work"'), 0),
     ("bytes below 0x20 and above 0x7F", ["odd.run"],
-     '{"verb":"open","program":"\\u00E4\\u00FF\\u0080","parameters":"a\\tb\\u0001\\r",'
-     '"directory":"","show":5}', 0),
+     request('"\\u00E4\\u00FF\\u0080"', '"a\\tb\\u0001\\r"', '""'), 0),
     ("UTF-8 with a mark: converted to the ANSI code page", ["utf8.run doc"],
-     '{"verb":"open","program":"\\u00E4\\u0080.exe","parameters":"\\u00FF doc","directory":"C:\\\\W","show":5}', 0),
+     request('"\\u00E4\\u0080.exe"', '"\\u00FF doc"', '"C:\\\\W"'), 0),
     ("UTF-16 with a mark; a fullwidth quote makes the value absent", ["utf16.run"],
-     '{"verb":"open","program":"p","parameters":"\\u00E4","directory":null,"show":5}', 0),
-    ("empty tail reads the default run file", [""],
-     None, 0),  # filled in below once the default run file exists
+     request('"p"', '"\\u00E4"', "null"), 0),
+    ("empty tail reads the default run file", [""], request('"P"', '""', '"D"'), 0),
     ("full command line", ["--command-line", '"C:\\Program Files\\starter.exe" kit.run doc.xhtml'],
-     '{"verb":"open","program":"C:\\\\Tools\\\\\\"prog\\".exe","parameters":"-x doc.xhtml",'
-     '"directory":"C:\\\\Work","show":5}', 0),
+     request(KIT_PROGRAM, '"-x doc.xhtml"', '"C:\\\\Work"'), 0),
     ("missing LINE is a usage error", ["--command-line"], "", 2),
 ]
 
 
-def run(args, cwd):
-    proc = subprocess.run(EMULATOR + [PREVIEW] + args, cwd=cwd, capture_output=True, timeout=120)
-    return proc.returncode, proc.stdout.decode("latin-1").replace("\r\n", "\n")
-
-
 def main():
-    failures = 0
     with tempfile.TemporaryDirectory() as work:
-        def write(name, data):
+        os.mkdir(os.path.join(work, "empty"))
+        for name, data in FILES.items():
             with open(os.path.join(work, name), "wb") as f:
                 f.write(data)
-        write("kit.run", b'C:\\Work\r\nC:\\Tools\\"prog".exe\r\n-x\r\n')
-        write("odd.run", b"\n\xe4\xff\x80\na\tb\x01\r")
-        write("utf8.run", b"\xef\xbb\xbfC:\\W\r\n" + "\u00e4\u20ac.exe\r\n\u00ff\r\n".encode("utf-8"))
-        write("utf16.run", b"\xff\xfe" + "\uff02x\uff02\np\n\u00e4\n".encode("utf-16-le"))
-        for name, args, want, code in CASES[:2]:
-            failures += check(name, args, want, code, work)
-        write("tavelkin.run", b"D\nP\n\n")
-        CASES[7] = (CASES[7][0], [""], '{"verb":"open","program":"P","parameters":"","directory":"D","show":5}', 0)
-        for name, args, want, code in CASES[2:]:
-            failures += check(name, args, want, code, work)
-    print(f"{len(CASES) - failures} passed, {failures} failed")
-    return 1 if failures else 0
-
-
-def check(name, args, want, code, cwd):
-    got_code, out = run(args, cwd)
-    lines = out.splitlines()
-    ok = got_code == code
-    if code == 0:
-        ok = ok and len(lines) == 1 and lines[0] == want and out.isascii()
-        if ok:
-            json.loads(lines[0])
-    if not ok:
-        print(f"FAIL {name}: exit {got_code}, output {out!r}, want {want!r} (exit {code})")
-    return 0 if ok else 1
+        for name, args, want, code, *folder in CASES:
+            proc = subprocess.run(EMULATOR + [PREVIEW] + args, cwd=os.path.join(work, *folder),
+                                  capture_output=True, timeout=120)
+            out = proc.stdout.decode("latin-1").replace("\r\n", "\n")
+            ok = proc.returncode == code
+            if code == 0:
+                ok = ok and out.splitlines() == [want] and out.isascii()
+                json.loads(want)  # the line is JSON, or the test ends in a traceback
+            check(ok, name if ok else f"{name}: exit {proc.returncode}, output {out!r}, want {want!r} (exit {code})")
+    return result()
 
 
 if __name__ == "__main__":

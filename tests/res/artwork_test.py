@@ -13,6 +13,9 @@ import sys
 import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "tray"))
+from harness import check, result  # noqa: E402
+
 FILES = ["starter.ico", "spare.ico", "about.bmp"]
 MOST_DIFFERING = 0.02  # of a file's bytes
 
@@ -22,23 +25,20 @@ def checked(root):
 
 
 def main():
-    failed = not checked(ROOT)
+    check(checked(ROOT), "the kept artwork passes the checker")
     with tempfile.TemporaryDirectory() as scratch:
         os.makedirs(os.path.join(scratch, "tools"))
         for tool in ("make_artwork.py", "check_artwork.py"):
             shutil.copy(os.path.join(ROOT, "tools", tool), os.path.join(scratch, "tools"))
         subprocess.run([sys.executable, os.path.join(scratch, "tools", "make_artwork.py")], check=True)
-        if not checked(scratch):
-            print("DIFFERENT what the generator draws now fails the checker")
-            failed = True
+        check(checked(scratch), "what the generator draws now passes the checker")
         for name in FILES:
             drawn = open(os.path.join(scratch, "res", name), "rb").read()
             kept = open(os.path.join(ROOT, "res", name), "rb").read()
             differing = sum(a != b for a, b in zip(drawn, kept)) / max(len(kept), 1)
-            same = len(drawn) == len(kept) and differing <= MOST_DIFFERING
-            print(("same " if same else "DIFFERENT ") + f"{name}: {differing:.2%} of its bytes differ")
-            failed = failed or not same
-    return 1 if failed else 0
+            check(len(drawn) == len(kept) and differing <= MOST_DIFFERING,
+                  f"{name}: the same size, and {differing:.2%} of its bytes differ")
+    return result()
 
 
 if __name__ == "__main__":

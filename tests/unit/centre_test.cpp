@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -36,23 +37,15 @@ TEST(Centre, WindowToPosition)
     for (const CentreCase& c : cases) {
         SCOPED_TRACE(c.name);
         Position got = CentredPosition(c.window, CentringArea(c.workArea, c.screenWidth, c.screenHeight));
-        EXPECT_EQ(got.x, c.expected.x);
-        EXPECT_EQ(got.y, c.expected.y);
+        EXPECT_EQ(std::tie(got.x, got.y), std::tie(c.expected.x, c.expected.y));
     }
 }
 
 TEST(Centre, AreaIsTheWorkAreaOrTheScreen)
 {
-    Rect work = CentringArea(Rect{-10, 20, 700, 500}, 1024, 768);
-    EXPECT_EQ(work.left, -10);
-    EXPECT_EQ(work.top, 20);
-    EXPECT_EQ(work.right, 700);
-    EXPECT_EQ(work.bottom, 500);
-    Rect screen = CentringArea(std::nullopt, 1024, 768);
-    EXPECT_EQ(screen.left, 0);
-    EXPECT_EQ(screen.top, 0);
-    EXPECT_EQ(screen.right, 1024);
-    EXPECT_EQ(screen.bottom, 768);
+    auto edges = [](const Rect& r) { return std::make_tuple(r.left, r.top, r.right, r.bottom); };
+    EXPECT_EQ(edges(CentringArea(Rect{-10, 20, 700, 500}, 1024, 768)), std::make_tuple(-10L, 20L, 700L, 500L));
+    EXPECT_EQ(edges(CentringArea(std::nullopt, 1024, 768)), std::make_tuple(0L, 0L, 1024L, 768L));
 }
 
 } // namespace

@@ -5,16 +5,12 @@
 
 #ifdef _WIN32
 #include "launch_shell.h"
-
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
 
-const Text None;
+using namespace std::string_literals;
+
 #ifdef _WIN32
 const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
 #else
@@ -28,9 +24,20 @@ struct LineCase {
     Text value;
 };
 
+// Each case from a file of its own, read with every conversion at hand.
+template <size_t N> void ExpectLineCases(const LineCase (&cases)[N])
+{
+    TempFolder dir;
+    for (size_t i = 0; i < N; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const std::string path = dir.Write("case" + std::to_string(i) + ".run", cases[i].bytes);
+        for (AnsiConversion toAnsi : kConversions)
+            ExpectValue(ReadRunFileLine(path, cases[i].line, toAnsi), cases[i].value, "line");
+    }
+}
+
 TEST(RunFile, LinesAreReadByTheTextRules)
 {
-    using namespace std::string_literals;
     const std::string longLine(200000, 'x');
     const std::string edge(64 * 1024 - 1, 'e'); // the CR of CR LF ends one read buffer
     const LineCase cases[] = {
@@ -59,17 +66,7 @@ TEST(RunFile, LinesAreReadByTheTextRules)
         {"CR LF across read buffers", edge + "\r\nz", 0, edge},
         {"line after CR LF across buffers", edge + "\r\nz", 1, "z"},
     };
-    TempFolder dir;
-    int i = 0;
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string path = dir.Write("case" + std::to_string(i++) + ".run", c.bytes);
-        Text got = ReadRunFileLine(path, c.line);
-        EXPECT_EQ(got.has_value(), c.value.has_value());
-        if (got && c.value) {
-            EXPECT_TRUE(*got == *c.value) << "got " << got->size() << " bytes, want " << c.value->size();
-        }
-    }
+    ExpectLineCases(cases);
 }
 
 std::string Utf16(const std::u16string& text, bool bigEndian)
@@ -86,7 +83,6 @@ std::string Utf16(const std::u16string& text, bool bigEndian)
 // the system's own conversion gives the same values.
 TEST(RunFile, MarkedFilesAreDecodedAndConverted)
 {
-    using namespace std::string_literals;
     const std::string bom = "\xEF\xBB\xBF";
     const std::string umlauts = "x" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "\xC3\xA4"; return s; }();
     const std::u16string edge = std::u16string(32767 - 1, u'e') + u"\r\nz"; // the CR ends the first read
@@ -126,19 +122,7 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16: an odd byte at the end", Utf16(u"d\np", false) + "q", 1, None},
         {"UTF-16: the lines before an odd byte", Utf16(u"d\np", false) + "q", 0, "d"},
     };
-    TempFolder dir;
-    int i = 0;
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string path = dir.Write("marked" + std::to_string(i++) + ".run", c.bytes);
-        for (AnsiConversion toAnsi : kConversions) {
-            Text got = ReadRunFileLine(path, c.line, toAnsi);
-            EXPECT_EQ(got.has_value(), c.value.has_value());
-            if (got && c.value) {
-                EXPECT_TRUE(*got == *c.value) << "got " << got->size() << " bytes, want " << c.value->size();
-            }
-        }
-    }
+    ExpectLineCases(cases);
 }
 
 TEST(RunFile, ManyShortLines)
@@ -148,60 +132,41 @@ TEST(RunFile, ManyShortLines)
         bytes += "line " + std::to_string(i) + "\r\n";
     TempFolder dir;
     std::string path = dir.Write("many.run", bytes);
-    EXPECT_EQ(ReadRunFileLine(path, 0), "line 0");
-    EXPECT_EQ(ReadRunFileLine(path, 54321), "line 54321");
-    EXPECT_EQ(ReadRunFileLine(path, 99999), "line 99999");
-    EXPECT_EQ(ReadRunFileLine(path, 100000), None);
+    ExpectLines(path, {"line 0"});
+    ExpectLines(path, {"line 54321"}, 54321);
+    ExpectLines(path, {"line 99999", None}, 99999);
 }
 
+// Nothing that is no regular file is read, none waits for a writer (were
+// it to, CTest's time limit catches the hang), and the reader never creates a
+// file.
 TEST(RunFile, WhatIsNoRegularFileGivesNoneAndIsLeftAlone)
 {
     TempFolder dir;
-    std::filesystem::path missing = dir.path() / "missing.run";
-    EXPECT_EQ(ReadRunFileLine(None, 0), None);
-    EXPECT_EQ(ReadRunFileLine(missing.string(), 0), None);
-    EXPECT_FALSE(std::filesystem::exists(missing)) << "the reader must never create a file";
-    std::filesystem::create_directory(dir.path() / "folder.run");
-    EXPECT_EQ(ReadRunFileLine((dir.path() / "folder.run").string(), 0), None);
-    EXPECT_EQ(ReadRunFileLine(std::string(""), 0), None);
-}
-
+    std::filesystem::create_directory(dir.path / "folder.run");
 #ifndef _WIN32
-TEST(RunFile, FifoGivesNoneAtOnce)
-{
-    TempFolder dir;
-    std::string fifo = (dir.path() / "pipe.run").string();
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    // Were the open to wait for a writer, this test would hang: CTest's time
-    // limit catches that.
-    EXPECT_EQ(ReadRunFileLine(fifo, 0), None);
-    EXPECT_EQ(ReadRunFileLine(std::string("/dev/zero"), 0), None);
-}
+    ASSERT_EQ(mkfifo((dir.path / "pipe.run").string().c_str(), 0600), 0);
 #endif
+    dir.Freeze();
+    const Text paths[] = {
+        None, (dir.path / "missing.run").string(), (dir.path / "folder.run").string(), std::string(""),
+#ifndef _WIN32
+        (dir.path / "pipe.run").string(), std::string("/dev/zero"),
+#endif
+    };
+    for (const Text& path : paths)
+        EXPECT_EQ(ReadRunFileLine(path, 0), None) << path.value_or("(absent)");
+}
 
 TEST(RunFile, UnreadableFileGivesNone)
 {
     TempFolder dir;
     std::string path = dir.Write("secret.run", "a\nb\n");
     const std::string readable = dir.Write("open.run", "a\nb\n");
-#ifdef _WIN32
-    // Held open with no sharing, the file cannot be opened by anyone else.
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
-    EXPECT_EQ(ReadRunFileLine(path, 0), None);
-    CloseHandle(held);
-#else
-    // Root reads every file whatever its mode, so it gives up its rights
-    // for the reading and takes them back after; a file that allows reading
-    // shows that the reader still reads.
-    chmod(path.c_str(), 0);
-    const bool root = geteuid() == 0;
-    ASSERT_TRUE(!root || seteuid(65534) == 0);
-    EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
-    EXPECT_EQ(ReadRunFileLine(path, 0), None);
-    ASSERT_TRUE(!root || seteuid(0) == 0);
-#endif
+    WhileUnreadable(path, [&] {
+        EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
+        EXPECT_EQ(ReadRunFileLine(path, 0), None);
+    });
 }
 
 } // namespace

@@ -1,50 +1,68 @@
-// Small helpers shared by the unit tests: a temporary folder of real files.
+// Small helpers shared by the unit tests: value checks, a temporary folder of
+// real files, and files made unreadable for a while.
 #pragma once
 
 #include "launch.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <ostream>
+#include <optional>
 #include <string>
+#include <vector>
 
-inline std::string Show(const Text& text) { return text ? "\"" + *text + "\"" : "(absent)"; }
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
-// A fresh folder per test under the system's temporary folder, removed again
-// afterwards.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        static int counter = 0;
-        namespace fs = std::filesystem;
-        fs::path base = fs::temp_directory_path();
-        for (;;) {
-            path_ = base / ("starter-test-" + std::to_string(std::rand()) + "-" + std::to_string(++counter));
-            if (fs::create_directory(path_))
-                break;
-        }
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::filesystem::path file = path_ / name;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file.string();
-    }
+inline const Text None;
 
-private:
-    std::filesystem::path path_;
-};
+// Shift-JIS-like lead bytes, fixed so that the tests do not depend on the
+// machine's code page. 0x5C, the backslash, is a valid trail byte there.
+inline bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+inline std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// Compares without printing a multi-megabyte value on failure.
+inline void ExpectValue(const Text& got, const Text& want, const std::string& what)
+{
+    EXPECT_EQ(got.has_value(), want.has_value()) << what;
+    if (got && want && *got != *want) {
+        ADD_FAILURE() << what << ": got " << got->size() << " bytes, want " << want->size()
+                      << (got->size() < 200 ? ": \"" + *got + "\"" : "");
+    }
+}
+
+// Lines from, from + 1, ... of a run file.
+inline void ExpectLines(const std::string& path, const std::vector<Text>& want, unsigned long from = 0)
+{
+    for (unsigned long n = 0; n < want.size(); ++n)
+        ExpectValue(ReadRunFileLine(path, from + n), want[n], "line " + std::to_string(from + n));
+}
+
+// A decision: whether a request is made, and then its values.
+inline void ExpectRequest(const std::optional<LaunchRequest>& got, bool request, const Text& program,
+                          const Text& parameters, const Text& directory)
+{
+    ASSERT_EQ(got.has_value(), request) << "a request is made";
+    if (!got)
+        return;
+    ExpectValue(got->program, program, "program");
+    ExpectValue(got->parameters, parameters, "parameters");
+    ExpectValue(got->directory, directory, "directory");
+}
 
 // What a folder holds, entry by entry: kind, and for a regular file its size,
 // modification time and a hash of its bytes. Equal snapshots: nothing was
@@ -56,33 +74,78 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
     namespace fs = std::filesystem;
     std::map<std::string, std::string> entries;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
-        const fs::file_status status = e.symlink_status();
-        std::string what = std::to_string(static_cast<int>(status.type()));
-        if (fs::is_regular_file(status)) {
-            const uintmax_t size = fs::file_size(e.path());
-            uint64_t hash = 14695981039346656037ull;
-            std::ifstream in(e.path(), std::ios::binary);
-            std::string chunk(1 << 20, '\0');
-            auto add = [&](uintmax_t from, uintmax_t to) {
-                in.seekg(static_cast<std::streamoff>(from));
-                for (uintmax_t at = from; at < to && in;) {
-                    in.read(&chunk[0], static_cast<std::streamsize>(std::min<uintmax_t>(chunk.size(), to - at)));
-                    for (std::streamsize i = 0; i < in.gcount(); ++i)
-                        hash = (hash ^ static_cast<unsigned char>(chunk[static_cast<size_t>(i)])) * 1099511628211ull;
-                    at += static_cast<uintmax_t>(in.gcount());
-                }
-            };
-            if (size <= (256u << 20)) {
-                add(0, size);
-            } else {
-                add(0, 1u << 20);
-                add(size - (1u << 20), size);
-            }
-            what += " " + std::to_string(size) + " " +
-                    std::to_string(fs::last_write_time(e.path()).time_since_epoch().count()) + " " +
-                    std::to_string(hash);
+        std::string& what = entries[fs::relative(e.path(), folder).generic_string()];
+        what = std::to_string(static_cast<int>(e.symlink_status().type()));
+        if (!fs::is_regular_file(e.symlink_status()))
+            continue;
+        const uintmax_t size = fs::file_size(e.path()), mib = 1u << 20;
+        size_t hash = 0;
+        std::ifstream in(e.path(), std::ios::binary);
+        std::string chunk(mib, '\0');
+        for (uintmax_t at = 0; at < size; at += mib) {
+            if (size > 256 * mib && at == mib)
+                at = size - mib;
+            in.seekg(static_cast<std::streamoff>(at));
+            in.read(&chunk[0], static_cast<std::streamsize>(std::min<uintmax_t>(mib, size - at)));
+            hash = hash * 31 + std::hash<std::string>()(chunk.substr(0, static_cast<size_t>(in.gcount())));
         }
-        entries[fs::relative(e.path(), folder).generic_string()] = what;
+        what += " " + std::to_string(size) + " " +
+                std::to_string(fs::last_write_time(e.path()).time_since_epoch().count()) + " " + std::to_string(hash);
     }
     return entries;
+}
+
+// A fresh folder per test under the system's temporary folder, removed again
+// afterwards. Once frozen, nothing in it may change until then.
+struct TempFolder {
+    std::filesystem::path path = Fresh();
+    std::optional<std::map<std::string, std::string>> frozen;
+
+    static std::filesystem::path Fresh()
+    {
+        static int counter = 0;
+        std::filesystem::path fresh;
+        do
+            fresh = std::filesystem::temp_directory_path() /
+                    ("starter-test-" + std::to_string(std::rand()) + "-" + std::to_string(++counter));
+        while (!std::filesystem::create_directory(fresh));
+        return fresh;
+    }
+    ~TempFolder()
+    {
+        if (frozen) {
+            EXPECT_EQ(Snapshot(path), *frozen) << "the folder changed";
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    void Freeze() { frozen = Snapshot(path); }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::filesystem::create_directories((path / name).parent_path());
+        std::ofstream(path / name, std::ios::binary) << bytes;
+        return (path / name).string();
+    }
+};
+
+// Runs check while no one can read the file at path. On Windows it is held
+// open with no sharing. Elsewhere its mode is 0, and since root reads files
+// whatever their mode, root's rights are given up meanwhile; check should
+// read a readable file too, so that a failed drop cannot pass for an
+// unreadable file.
+template <class Check> void WhileUnreadable(const std::string& path, Check check)
+{
+#ifdef _WIN32
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    check();
+    CloseHandle(held);
+#else
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    const bool root = geteuid() == 0;
+    ASSERT_TRUE(!root || seteuid(65534) == 0);
+    check();
+    ASSERT_TRUE(!root || seteuid(0) == 0);
+    chmod(path.c_str(), 0600); // so that a snapshot by someone other than root can read it again
+#endif
 }

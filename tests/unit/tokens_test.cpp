@@ -1,11 +1,10 @@
 #include "launch.h"
+#include "program_folder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const Text None;
 
 struct TokenCase {
     const char* tail;
@@ -41,25 +40,21 @@ TEST(Tokens, FirstAndSecondTokenOfATail)
         {"a\"b c\"d e", "a\"b", "c\"d"},                 // quotes count only at a token's start
     };
     for (const TokenCase& c : cases) {
-        SCOPED_TRACE(c.tail);
-        EXPECT_EQ(FirstToken(c.tail), c.first) << Show(FirstToken(c.tail));
-        EXPECT_EQ(SecondToken(c.tail), c.second) << Show(SecondToken(c.tail));
+        ExpectValue(FirstToken(c.tail), c.first, "first token of " + std::string(c.tail));
+        ExpectValue(SecondToken(c.tail), c.second, "second token of " + std::string(c.tail));
     }
 }
 
-// Shift-JIS-like lead bytes, fixed so that the test does not depend on the
-// machine's code page.
-bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
-struct TailCase {
-    const char* line;
+// A string split by a rule that knows the code page's lead bytes.
+struct SplitCase {
+    std::string text;
     LeadBytePredicate lead;
-    const char* tail;
+    std::string want;
 };
 
 TEST(Tokens, TailIsTheLineLessTheProgramName)
 {
-    const TailCase cases[] = {
+    const SplitCase cases[] = {
         {"\"C:\\Program Files\\starter.exe\" \"C:\\Kit\\tavelkin.run\" \"C:\\Work\\order.xhtml\"", NoLeadBytes,
          "\"C:\\Kit\\tavelkin.run\" \"C:\\Work\\order.xhtml\""},
         {"starter.exe kit.run doc", NoLeadBytes, "kit.run doc"},
@@ -77,10 +72,36 @@ TEST(Tokens, TailIsTheLineLessTheProgramName)
         // Unquoted, every byte above a blank belongs to the name, lead or not.
         {"C:\\\x83\x20kit.run", FakeLeadByte, "kit.run"},
     };
-    for (const TailCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(CommandLineTail(c.line, c.lead), c.tail);
-    }
+    for (const SplitCase& c : cases)
+        EXPECT_EQ(CommandLineTail(c.text, c.lead), c.want) << c.text;
+}
+
+// FakeLeadByte: 0x5C, the backslash, is a valid trail byte there.
+TEST(ProgramFolder, TheFolderPartKeepsDriveAndShare)
+{
+    const std::string deep = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'e') + "\\";
+    const SplitCase cases[] = {
+        {"C:\\Tools\\Kit\\starter.exe", NoLeadBytes, "C:\\Tools\\Kit\\"},
+        {"\\\\server\\share\\kit\\starter.exe", NoLeadBytes, "\\\\server\\share\\kit\\"},
+        {"\\\\server\\share\\starter.exe", NoLeadBytes, "\\\\server\\share\\"},
+        {"C:/Tools/Kit/starter.exe", NoLeadBytes, "C:/Tools/Kit/"},
+        {"C:\\Tools/Kit\\sub/starter.exe", NoLeadBytes, "C:\\Tools/Kit\\sub/"},
+        {"C:\\starter.exe", NoLeadBytes, "C:\\"},
+        {"C:starter.exe", NoLeadBytes, "C:"},
+        {"starter.exe", NoLeadBytes, ""},
+        {"", NoLeadBytes, ""},
+        {"\\\\?\\C:\\Kit\\starter.exe", NoLeadBytes, "\\\\?\\C:\\Kit\\"},
+        {"C:\\Kit.d\\starter", NoLeadBytes, "C:\\Kit.d\\"},
+        {deep + "starter.exe", NoLeadBytes, deep}, // never cut at 255 or MAX_PATH
+        // A trail byte with a backslash's value is not a separator...
+        {"C:\\Kit\\\x83\\starter.exe", FakeLeadByte, "C:\\Kit\\"},
+        {"C:\\Kit\\\x83\\\\starter.exe", FakeLeadByte, "C:\\Kit\\\x83\\\\"},
+        // ...unless the code page has no lead bytes.
+        {"C:\\Kit\\\x83\\starter.exe", NoLeadBytes, "C:\\Kit\\\x83\\"},
+        {"C:\\Kit\\\x83", FakeLeadByte, "C:\\Kit\\"}, // a lead byte with nothing after it
+    };
+    for (const SplitCase& c : cases)
+        EXPECT_EQ(SplitProgramFolder(c.text, c.lead), c.want) << c.text.substr(0, 80);
 }
 
 } // namespace
