@@ -31,6 +31,10 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# binfmt_misc's rule that hands 32-bit x86 programs to qemu's user-mode
+# emulator.
+QEMU_I386_RULE=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
+
 # Some kernels are booted without 32-bit emulation, so the 32-bit Wine
 # loader cannot be executed directly. Then qemu's user-mode emulator is
 # registered as the interpreter for 32-bit x86 programs; Wine's preloader
@@ -44,9 +48,21 @@ ensure_i386_execution() {
   local misc=/proc/sys/fs/binfmt_misc
   [ -e "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc"
   [ -e "$misc/qemu-i386" ] && echo -1 > "$misc/qemu-i386"
-  echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-    > "$misc/register"
+  echo "$QEMU_I386_RULE" > "$misc/register"
   /usr/lib/wine/wine --version >/dev/null
+}
+
+# Runs a command with every 32-bit x86 program in it executed by qemu-i386,
+# as on machines whose kernel cannot run them, so that a machine of the
+# other sort can run the tests as those do. The rule lives in a user and
+# mount namespace of the command's own, which nothing else sees; that takes
+# a kernel whose binfmt_misc can be mounted there (6.7 or later), and gives
+# 125 where it cannot.
+run_emulating_i386() {
+  unshare --user --map-root-user --mount --fork bash -c '
+    misc=/proc/sys/fs/binfmt_misc
+    { mount -t binfmt_misc binfmt_misc "$misc" && echo "$0" > "$misc/register"; } 2>/dev/null || exit 125
+    exec "$@"' "$QEMU_I386_RULE" "$@"
 }
 
 # Starts Xvfb on a free display and exports DISPLAY; stop_display ends it.
