@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-int g_unexplainedSkips = 0;
+// Counted here and judged after the run: a listener cannot fail a test
+// itself (gtest holds its lock while it reports a result).
+static int g_unexplainedSkips = 0;
 
 class SkipsMustSayWhy : public ::testing::EmptyTestEventListener {
     void OnTestPartResult(const ::testing::TestPartResult& result) override
@@ -20,8 +20,6 @@ class SkipsMustSayWhy : public ::testing::EmptyTestEventListener {
         }
     }
 };
-
-} // namespace
 
 int main(int argc, char** argv)
 {

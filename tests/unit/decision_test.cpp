@@ -44,7 +44,7 @@ TEST(Decision, FromTailAndRunFileToRequest)
         {"document with a quote, no blank, as it is", "{RUN} a\"b", "d\np\n-x\n", true, "p", "-x a\"b", "d"},
         {"CR LF run file", "{RUN} doc", "C:\\W\r\nC:\\p.exe\r\n-a -b\r\n", true, "C:\\p.exe", "-a -b doc", "C:\\W"},
     };
-    const std::filesystem::path before = std::filesystem::current_path();
+    const fs::path before = fs::current_path();
     for (const DecisionCase& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
@@ -53,10 +53,9 @@ TEST(Decision, FromTailAndRunFileToRequest)
         for (const char* name : {"kit.run", "my kit/tavelkin.run", DEFAULT_RUN_FILE})
             if (c.runFile)
                 dir.Write(name, c.runFile);
-        std::filesystem::current_path(dir.path);
-        Text tail = c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None;
-        const std::optional<LaunchRequest> got = DecideLaunch(tail);
-        std::filesystem::current_path(before);
+        fs::current_path(dir.path);
+        auto got = DecideLaunch(c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None);
+        fs::current_path(before);
         ExpectRequest(got, c.request, c.program, c.parameters, c.directory);
     }
 }

@@ -25,10 +25,10 @@ struct LineCase {
 };
 
 // Each case from a file of its own, read with every conversion at hand.
-template <size_t N> void ExpectLineCases(const LineCase (&cases)[N])
+void ExpectLineCases(const std::vector<LineCase>& cases)
 {
     TempFolder dir;
-    for (size_t i = 0; i < N; ++i) {
+    for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
         const std::string path = dir.Write("case" + std::to_string(i) + ".run", cases[i].bytes);
         for (AnsiConversion toAnsi : kConversions)
@@ -40,7 +40,7 @@ TEST(RunFile, LinesAreReadByTheTextRules)
 {
     const std::string longLine(200000, 'x');
     const std::string edge(64 * 1024 - 1, 'e'); // the CR of CR LF ends one read buffer
-    const LineCase cases[] = {
+    ExpectLineCases({
         {"empty file, line 0", "", 0, ""},
         {"empty file, line 7", "", 7, ""},
         {"one LF, line 0", "\n", 0, ""},
@@ -65,8 +65,7 @@ TEST(RunFile, LinesAreReadByTheTextRules)
         {"long line then another", longLine + "\r\nnext", 1, "next"},
         {"CR LF across read buffers", edge + "\r\nz", 0, edge},
         {"line after CR LF across buffers", edge + "\r\nz", 1, "z"},
-    };
-    ExpectLineCases(cases);
+    });
 }
 
 std::string Utf16(const std::u16string& text, bool bigEndian)
@@ -86,7 +85,7 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
     const std::string bom = "\xEF\xBB\xBF";
     const std::string umlauts = "x" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "\xC3\xA4"; return s; }();
     const std::u16string edge = std::u16string(32767 - 1, u'e') + u"\r\nz"; // the CR ends the first read
-    const LineCase cases[] = {
+    ExpectLineCases({
         {"UTF-8: the mark is no part of line 0", bom + "C:\\Work\r\nprog.exe\r\n", 0, "C:\\Work"},
         {"UTF-8: CR LF reads as LF", bom + "C:\\Work\r\nprog.exe\r\n", 1, "prog.exe"},
         {"UTF-8: lone CR stays, NUL ends the value", bom + "a\rb\0c\nd\x1A" "e\n"s, 0, "a\rb"},
@@ -121,51 +120,6 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16: a pair beyond code page 1252", Utf16(u"\xD83D\xDE00", false), 0, None},
         {"UTF-16: an odd byte at the end", Utf16(u"d\np", false) + "q", 1, None},
         {"UTF-16: the lines before an odd byte", Utf16(u"d\np", false) + "q", 0, "d"},
-    };
-    ExpectLineCases(cases);
-}
-
-TEST(RunFile, ManyShortLines)
-{
-    std::string bytes;
-    for (int i = 0; i < 100000; ++i)
-        bytes += "line " + std::to_string(i) + "\r\n";
-    TempFolder dir;
-    std::string path = dir.Write("many.run", bytes);
-    ExpectLines(path, {"line 0"});
-    ExpectLines(path, {"line 54321"}, 54321);
-    ExpectLines(path, {"line 99999", None}, 99999);
-}
-
-// Nothing that is no regular file is read, none waits for a writer (were
-// it to, CTest's time limit catches the hang), and the reader never creates a
-// file.
-TEST(RunFile, WhatIsNoRegularFileGivesNoneAndIsLeftAlone)
-{
-    TempFolder dir;
-    std::filesystem::create_directory(dir.path / "folder.run");
-#ifndef _WIN32
-    ASSERT_EQ(mkfifo((dir.path / "pipe.run").string().c_str(), 0600), 0);
-#endif
-    dir.Freeze();
-    const Text paths[] = {
-        None, (dir.path / "missing.run").string(), (dir.path / "folder.run").string(), std::string(""),
-#ifndef _WIN32
-        (dir.path / "pipe.run").string(), std::string("/dev/zero"),
-#endif
-    };
-    for (const Text& path : paths)
-        EXPECT_EQ(ReadRunFileLine(path, 0), None) << path.value_or("(absent)");
-}
-
-TEST(RunFile, UnreadableFileGivesNone)
-{
-    TempFolder dir;
-    std::string path = dir.Write("secret.run", "a\nb\n");
-    const std::string readable = dir.Write("open.run", "a\nb\n");
-    WhileUnreadable(path, [&] {
-        EXPECT_EQ(ReadRunFileLine(readable, 1), "b");
-        EXPECT_EQ(ReadRunFileLine(path, 0), None);
     });
 }
 

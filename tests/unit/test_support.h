@@ -1,5 +1,5 @@
-// Small helpers shared by the unit tests: value checks, a temporary folder of
-// real files, and files made unreadable for a while.
+// Small helpers shared by the unit tests: value checks and a temporary folder
+// of real files.
 #pragma once
 
 #include "launch.h"
@@ -15,34 +15,27 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
+namespace fs = std::filesystem;
 inline const Text None;
 
 // Shift-JIS-like lead bytes, fixed so that the tests do not depend on the
 // machine's code page. 0x5C, the backslash, is a valid trail byte there.
 inline bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// Replaces the first placeholder "from" in text.
 inline std::string Replace(std::string text, const std::string& from, const std::string& to)
 {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+    const size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 // Compares without printing a multi-megabyte value on failure.
 inline void ExpectValue(const Text& got, const Text& want, const std::string& what)
 {
     EXPECT_EQ(got.has_value(), want.has_value()) << what;
-    if (got && want && *got != *want) {
+    if (got && want && *got != *want)
         ADD_FAILURE() << what << ": got " << got->size() << " bytes, want " << want->size()
                       << (got->size() < 200 ? ": \"" + *got + "\"" : "");
-    }
 }
 
 // Lines from, from + 1, ... of a run file.
@@ -52,16 +45,15 @@ inline void ExpectLines(const std::string& path, const std::vector<Text>& want, 
         ExpectValue(ReadRunFileLine(path, from + n), want[n], "line " + std::to_string(from + n));
 }
 
-// A decision: whether a request is made, and then its values.
+// A decision: whether a request is made, and then its values (none without one).
 inline void ExpectRequest(const std::optional<LaunchRequest>& got, bool request, const Text& program,
                           const Text& parameters, const Text& directory)
 {
-    ASSERT_EQ(got.has_value(), request) << "a request is made";
-    if (!got)
-        return;
-    ExpectValue(got->program, program, "program");
-    ExpectValue(got->parameters, parameters, "parameters");
-    ExpectValue(got->directory, directory, "directory");
+    EXPECT_EQ(got.has_value(), request) << "a request is made";
+    const LaunchRequest made = got.value_or(LaunchRequest{});
+    ExpectValue(made.program, program, "program");
+    ExpectValue(made.parameters, parameters, "parameters");
+    ExpectValue(made.directory, directory, "directory");
 }
 
 // What a folder holds, entry by entry: kind, and for a regular file its size,
@@ -69,9 +61,8 @@ inline void ExpectRequest(const std::optional<LaunchRequest>& got, bool request,
 // created, removed or changed. Files beyond 256 MiB (sparse ones) are hashed
 // by their first and last MiB, which with size and time is enough to see a
 // write.
-inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder)
+inline std::map<std::string, std::string> Snapshot(const fs::path& folder)
 {
-    namespace fs = std::filesystem;
     std::map<std::string, std::string> entries;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
         std::string& what = entries[fs::relative(e.path(), folder).generic_string()];
@@ -98,54 +89,28 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
 // A fresh folder per test under the system's temporary folder, removed again
 // afterwards. Once frozen, nothing in it may change until then.
 struct TempFolder {
-    std::filesystem::path path = Fresh();
+    fs::path path = [] {
+        fs::path fresh; // a name taken by another process only leads on to the next
+        do
+            fresh = fs::temp_directory_path() / ("starter-test-" + std::to_string(std::rand()));
+        while (!fs::create_directory(fresh));
+        return fresh;
+    }();
     std::optional<std::map<std::string, std::string>> frozen;
 
-    static std::filesystem::path Fresh()
-    {
-        static int counter = 0;
-        std::filesystem::path fresh;
-        do
-            fresh = std::filesystem::temp_directory_path() /
-                    ("starter-test-" + std::to_string(std::rand()) + "-" + std::to_string(++counter));
-        while (!std::filesystem::create_directory(fresh));
-        return fresh;
-    }
     ~TempFolder()
     {
         if (frozen) {
             EXPECT_EQ(Snapshot(path), *frozen) << "the folder changed";
         }
         std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        fs::remove_all(path, ignored);
     }
     void Freeze() { frozen = Snapshot(path); }
     std::string Write(const std::string& name, const std::string& bytes) const
     {
-        std::filesystem::create_directories((path / name).parent_path());
+        fs::create_directories((path / name).parent_path());
         std::ofstream(path / name, std::ios::binary) << bytes;
         return (path / name).string();
     }
 };
-
-// Runs check while no one can read the file at path. On Windows it is held
-// open with no sharing. Elsewhere its mode is 0, and since root reads files
-// whatever their mode, root's rights are given up meanwhile; check should
-// read a readable file too, so that a failed drop cannot pass for an
-// unreadable file.
-template <class Check> void WhileUnreadable(const std::string& path, Check check)
-{
-#ifdef _WIN32
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    check();
-    CloseHandle(held);
-#else
-    ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    const bool root = geteuid() == 0;
-    ASSERT_TRUE(!root || seteuid(65534) == 0);
-    check();
-    ASSERT_TRUE(!root || seteuid(0) == 0);
-    chmod(path.c_str(), 0600); // so that a snapshot by someone other than root can read it again
-#endif
-}
