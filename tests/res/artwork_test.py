@@ -27,9 +27,7 @@ def checked(root):
 def main():
     check(checked(ROOT), "the kept artwork passes the checker")
     with tempfile.TemporaryDirectory() as scratch:
-        os.makedirs(os.path.join(scratch, "tools"))
-        for tool in ("make_artwork.py", "check_artwork.py"):
-            shutil.copy(os.path.join(ROOT, "tools", tool), os.path.join(scratch, "tools"))
+        shutil.copytree(os.path.join(ROOT, "tools"), os.path.join(scratch, "tools"))
         subprocess.run([sys.executable, os.path.join(scratch, "tools", "make_artwork.py")], check=True)
         check(checked(scratch), "what the generator draws now passes the checker")
         for name in FILES:
