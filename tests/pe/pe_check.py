@@ -103,16 +103,13 @@ def rename(data, old, new):
     data[at:at + len(old)] = new.ljust(len(old), b"\0")
 
 
-def text_section(data):
-    return next(s for s in headers(data)[2] if section_name(data, s) == ".text")
-
-
 BREAK = {
     "machine": lambda d: change(d, headers(d)[0], "<H", lambda v: 0x8664),
     "aslr": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~DYNAMIC_BASE),
     "relocations": lambda d: change(d, headers(d)[0] + 18, "<H", lambda v: v | RELOCS_STRIPPED),
     "dep": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~NX_COMPAT),
-    "writable-code": lambda d: change(d, text_section(d) + 36, "<I", lambda v: v | MEM_WRITE),
+    "writable-code": lambda d: change(d, next(s for s in headers(d)[2] if section_name(d, s) == ".text") + 36, "<I",
+                                      lambda v: v | MEM_WRITE),
     "known-dlls": lambda d: rename(d, b"msvcrt.dll", b"msvcrx.dll"),
     "lean-imports": lambda d: rename(d, b"msvcrt.dll", b"ole32.dll"),
     "search-restricted": lambda d: rename(d, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ"),
@@ -123,8 +120,7 @@ def main():
     args = sys.argv[1:]
     data = bytearray(open(args[-1], "rb").read())
     rule = args[args.index("--break") + 1] if "--break" in args else None
-    if rule:
-        BREAK[rule](data)
+    BREAK.get(rule, lambda d: None)(data)
     problems = check(data, "--lean-imports" in args)
     for p in problems:
         print("FAIL " + p)

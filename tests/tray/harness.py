@@ -42,8 +42,7 @@ class Probe:
     # them); its key=value answer, verdict included, or None for a verdict
     # of fail.
     def ask(self, *words):
-        self.process.stdin.write("\t".join(words) + "\n")
-        self.process.stdin.flush()
+        print("\t".join(words), file=self.process.stdin, flush=True)
         values = {}
         for line in self.process.stdout:
             key, _, value = line.rstrip("\r\n").partition("=")

@@ -185,8 +185,7 @@ int main()
 {
     // Outside the job nothing could be counted: every command fails.
     bool joined = JoinCountingJob();
-    std::string line;
-    while (std::getline(std::cin, line)) {
+    for (std::string line; std::getline(std::cin, line);) {
         std::printf("verdict=%s\n", joined && Run(line) ? "ok" : "fail");
         std::fflush(stdout);
     }

@@ -118,9 +118,8 @@ def main():
         centre, spots_fit, spots = icon_spots(icons[0], int(layout["double_click_width"]))
         check(centre[0] > SCREEN[0] * 3 // 4 and spots_fit,
               f"the icon sits in the notification area at the right, wide enough for two spots: {icons[0]}")
-        ui = SimpleNamespace(probe=probe, folder=folder, centre=centre, spots=spots, work_bottom=rect(taskbar)[1],
-                             size=(int(layout["width"]), int(layout["height"])),
-                             items={entry: (x, y) for entry, x, y in items if entry})
+        ui = SimpleNamespace(probe=probe, folder=folder, centre=centre, spots=spots, size=rect(layout)[2:],
+                             work_bottom=rect(taskbar)[1], items={entry: (x, y) for entry, x, y in items if entry})
         # The starter's own launch, of a run file that is not there.
         probe.ask("launches")
         (tray_test if MODE == "tray" else menu_test)(ui)
