@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a 32-bit Windows executable's hardening from its PE header.
 
-usage: pe_check.py [--lean-imports] EXE
+usage: pe_check.py [--lean-imports] [--break RULE] EXE
 
 - ASLR: IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE set, and base relocations kept
   (without them the loader cannot move the image, whatever the flag says);
@@ -16,14 +16,17 @@ usage: pe_check.py [--lean-imports] EXE
   which looks in the program's folder first for those that are not
   KnownDLLs. The program loads the rest itself once it has restricted the
   search with SetDefaultDllDirectories, which it must therefore name.
+
+With --break RULE, a negative control: an executable that passes every
+rule is checked with the few bytes changed that break RULE alone; the test
+matches the rule's FAIL line, and a copy that breaks more or fewer rules
+than one says so.
 """
 import struct
 import sys
 
-KNOWN_DLLS = {
-    "advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
-    "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "ws2_32.dll",
-}
+KNOWN_DLLS = {"advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+              "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "ws2_32.dll"}
 
 DYNAMIC_BASE = 0x0040
 NX_COMPAT = 0x0100
@@ -68,43 +71,62 @@ def imported_dlls(data, opt, sections):
     return names
 
 
-def check(path, lean_imports=False):
-    data = open(path, "rb").read()
+def check(data, lean_imports=False):
     file_header, opt, sections = headers(data)
     machine, dllchar = field(data, file_header), field(data, opt + 70)
-    problems = []
-    if machine != 0x14C:
-        problems.append("machine %#x is not i386" % machine)
-    if not dllchar & DYNAMIC_BASE:
-        problems.append("DYNAMIC_BASE (ASLR) not set")
-    # data directory 5: the base relocations
-    if field(data, file_header + 18) & RELOCS_STRIPPED or field(data, opt + 96 + 8 * 5 + 4, "<I") == 0:
-        problems.append("base relocations stripped: the image cannot be moved")
-    if not dllchar & NX_COMPAT:
-        problems.append("NX_COMPAT (DEP) not set")
     flags = [(section_name(data, s), field(data, s + 36, "<I")) for s in sections]
-    for name, f in flags:
-        if f & MEM_WRITE and f & MEM_EXECUTE:
-            problems.append("section %s is writable and executable" % name)
     dlls = imported_dlls(data, opt, sections)
-    for dll in dlls:
-        if dll.lower() not in KNOWN_DLLS:
-            problems.append("imports %s, which is not a KnownDLL" % dll)
-        if lean_imports and dll.lower() not in LEAN_IMPORTS:
-            problems.append("imports %s, which loads before the program can restrict its DLL search" % dll)
-    if lean_imports and b"SetDefaultDllDirectories" not in data:
-        problems.append("never restricts its DLL search: SetDefaultDllDirectories is not named")
     print("imports: " + ", ".join(dlls))
     print("sections: " + ", ".join("%s(%#x)" % f for f in flags))
-    return problems
+    # data directory 5: the base relocations
+    stripped = field(data, file_header + 18) & RELOCS_STRIPPED or field(data, opt + 96 + 8 * 5 + 4, "<I") == 0
+    return [problem for broken, problem in [
+        (machine != 0x14C, "machine %#x is not i386" % machine),
+        (not dllchar & DYNAMIC_BASE, "DYNAMIC_BASE (ASLR) not set"),
+        (stripped, "base relocations stripped: the image cannot be moved"),
+        (not dllchar & NX_COMPAT, "NX_COMPAT (DEP) not set"),
+        *((f & MEM_WRITE and f & MEM_EXECUTE, "section %s is writable and executable" % name) for name, f in flags),
+        *((dll.lower() not in KNOWN_DLLS, "imports %s, which is not a KnownDLL" % dll) for dll in dlls),
+        *((lean_imports and dll.lower() not in LEAN_IMPORTS,
+           "imports %s, which loads before the program can restrict its DLL search" % dll) for dll in dlls),
+        (lean_imports and b"SetDefaultDllDirectories" not in data,
+         "never restricts its DLL search: SetDefaultDllDirectories is not named"),
+    ] if broken]
+
+
+def change(data, offset, fmt, how):
+    struct.pack_into(fmt, data, offset, how(field(data, offset, fmt)))
+
+
+def rename(data, old, new):
+    at = data.find(old)
+    data[at:at + len(old)] = new.ljust(len(old), b"\0")
+
+
+BREAK = {
+    "machine": lambda d: change(d, headers(d)[0], "<H", lambda v: 0x8664),
+    "aslr": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~DYNAMIC_BASE),
+    "relocations": lambda d: change(d, headers(d)[0] + 18, "<H", lambda v: v | RELOCS_STRIPPED),
+    "dep": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~NX_COMPAT),
+    "writable-code": lambda d: change(d, next(s for s in headers(d)[2] if section_name(d, s) == ".text") + 36, "<I",
+                                      lambda v: v | MEM_WRITE),
+    "known-dlls": lambda d: rename(d, b"msvcrt.dll", b"msvcrx.dll"),
+    "lean-imports": lambda d: rename(d, b"msvcrt.dll", b"ole32.dll"),
+    "search-restricted": lambda d: rename(d, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ"),
+}
 
 
 def main():
     args = sys.argv[1:]
-    problems = check([a for a in args if a != "--lean-imports"][0], "--lean-imports" in args)
+    data = bytearray(open(args[-1], "rb").read())
+    rule = args[args.index("--break") + 1] if "--break" in args else None
+    BREAK.get(rule, lambda d: None)(data)
+    problems = check(data, "--lean-imports" in args)
     for p in problems:
         print("FAIL " + p)
-    return 1 if problems else 0
+    if rule and len(problems) != 1:
+        print("NOT ONE RULE: %d FAIL lines" % len(problems))
+    return int(len(problems) != (1 if rule else 0))
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@ its whole output line, then checks that the line is plain ASCII JSON.
 """
 import json
 import os
+import pathlib
 import subprocess
 import sys
 import tempfile
@@ -55,8 +56,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         os.mkdir(os.path.join(work, "empty"))
         for name, data in FILES.items():
-            with open(os.path.join(work, name), "wb") as f:
-                f.write(data)
+            pathlib.Path(work, name).write_bytes(data)
         for name, args, want, code, *folder in CASES:
             proc = subprocess.run(EMULATOR + [PREVIEW] + args, cwd=os.path.join(work, *folder),
                                   capture_output=True, timeout=120)

@@ -16,7 +16,6 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "tests", "tray"))
 from harness import check, result  # noqa: E402
 
-FILES = ["starter.ico", "spare.ico", "about.bmp"]
 MOST_DIFFERING = 0.02  # of a file's bytes
 
 
@@ -27,12 +26,10 @@ def checked(root):
 def main():
     check(checked(ROOT), "the kept artwork passes the checker")
     with tempfile.TemporaryDirectory() as scratch:
-        os.makedirs(os.path.join(scratch, "tools"))
-        for tool in ("make_artwork.py", "check_artwork.py"):
-            shutil.copy(os.path.join(ROOT, "tools", tool), os.path.join(scratch, "tools"))
+        shutil.copytree(os.path.join(ROOT, "tools"), os.path.join(scratch, "tools"))
         subprocess.run([sys.executable, os.path.join(scratch, "tools", "make_artwork.py")], check=True)
         check(checked(scratch), "what the generator draws now passes the checker")
-        for name in FILES:
+        for name in ("starter.ico", "spare.ico", "about.bmp"):
             drawn = open(os.path.join(scratch, "res", name), "rb").read()
             kept = open(os.path.join(ROOT, "res", name), "rb").read()
             differing = sum(a != b for a, b in zip(drawn, kept)) / max(len(kept), 1)

@@ -42,8 +42,7 @@ class Probe:
     # them); its key=value answer, verdict included, or None for a verdict
     # of fail.
     def ask(self, *words):
-        self.process.stdin.write("\t".join(words) + "\n")
-        self.process.stdin.flush()
+        print("\t".join(words), file=self.process.stdin, flush=True)
         values = {}
         for line in self.process.stdout:
             key, _, value = line.rstrip("\r\n").partition("=")
@@ -61,16 +60,6 @@ class Probe:
 
 def rect(values):
     return tuple(int(values[k]) for k in ("left", "top", "width", "height"))
-
-
-# The launches a probe reported, in order: [exe, working folder, arguments...]
-# each.
-def launches(answer):
-    found = {}
-    for key, value in answer.items():
-        if key[0].isdigit():
-            found.setdefault(key.partition(".")[0], []).append(value)
-    return list(found.values())
 
 
 # Moves the pointer there and, given a button, clicks it.
@@ -125,12 +114,11 @@ def icon_spots(place, double_click_width):
 # A kit folder with a blank in its name: the starter, the recorder as
 # tavelkin.exe and the two example documents; and a folder elsewhere.
 def kit(recorder, starter):
-    root = tempfile.mkdtemp(prefix="tray-")
-    folder, elsewhere = os.path.join(root, "my kit"), os.path.join(root, "elsewhere")
-    for f in (os.path.join(folder, "examples"), elsewhere):
-        os.makedirs(f)
-    shutil.copy(starter, os.path.join(folder, "starter.exe"))
-    shutil.copy(recorder, os.path.join(folder, "tavelkin.exe"))
+    root = pathlib.Path(tempfile.mkdtemp(prefix="tray-"))
+    (root / "my kit" / "examples").mkdir(parents=True)
+    (root / "elsewhere").mkdir()
+    shutil.copy(starter, root / "my kit" / "starter.exe")
+    shutil.copy(recorder, root / "my kit" / "tavelkin.exe")
     for name in ("reference", "feedback"):
-        pathlib.Path(folder, "examples", name + ".xhtml").write_text("<html/>")
-    return folder, elsewhere
+        (root / "my kit" / "examples" / f"{name}.xhtml").write_text("<html/>")
+    return root / "my kit", root / "elsewhere"

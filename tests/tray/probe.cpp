@@ -6,7 +6,9 @@
 // "verdict=fail", so that a probe that crashes gives no verdict at all.
 // Every wait has a bound.
 //
-//   start EXE FOLDER         starts the starter there; waits until resident
+//   start EXE FOLDER RECORDER  the recorder opens .xhtml and https until the
+//                            probe ends; starts the starter in the folder and
+//                            waits until it is resident with its icon
 //   icon                     whether the starter's icon is in the tray
 //   taskbar                  where the taskbar is
 //   layout                   the tray menu popped up here: its size and items
@@ -14,20 +16,18 @@
 //   about | about-closed     the starter's about box
 //   tip                      the tray's tooltip text
 //   launches                 once the starter's launches have ended: how many
-//                            there were, and what each received
-//   quit                     the destroy message, as the Quit entry sends it
+//                            there were, and for each what it started, its
+//                            working folder and its arguments, parted by tabs
+//   quit                     the destroy message, as the Quit entry sends it;
+//                            waits until the starter has ended
 //   exit                     once the starter has ended: its exit code
-//   handlers RECORDER        the recorder opens .xhtml and https, until the
-//                            probe ends
 #include "resource.h"
 #include "tray.h"
 #include "win32_support.h"
 
 #include <cstdio>
 #include <iostream>
-#include <memory>
 #include <sstream>
-#include <string>
 
 namespace {
 
@@ -36,7 +36,7 @@ const DWORD BOUND_MS = 30000;
 PROCESS_INFORMATION g_starter;
 HWND g_window;
 std::string g_exe, g_records;
-std::unique_ptr<Handlers> g_handlers;
+std::optional<Handlers> g_handlers;
 HMENU g_layoutMenu;
 
 RECT PrintRect(HWND window)
@@ -86,15 +86,13 @@ bool Layout()
     return true;
 }
 
-bool Start(const std::string& exe, const std::string& folder)
+bool Start(const std::string& exe, const std::string& folder, const std::string& recorder)
 {
+    g_handlers.emplace(recorder);
     g_exe = exe;
-    g_records = MakeTempFolder("records");
-    SetEnvironmentVariableA("STARTER_RECORD_DIR", g_records.c_str());
+    g_records = NewRecordFolder();
     g_starter = StartProcess(nullptr, "\"" + exe + "\"", folder.c_str());
-    return g_starter.hProcess &&
-           WaitFor([] { return (g_window = Resident()) && ProcessOf(g_window) == g_starter.dwProcessId; }, BOUND_MS) &&
-           WaitFor([] { return TrayIconPresent(g_window, TRAY_ICON_UID); }, BOUND_MS);
+    return g_starter.hProcess && (g_window = WaitForResident(g_starter.dwProcessId, BOUND_MS));
 }
 
 bool Tip()
@@ -113,8 +111,6 @@ bool Tip()
 
 // Counted once everything the starter started has ended, so that a second
 // launch that comes late is counted too; what is counted is then cleared.
-// Launch N is printed as N.0 (what it started), N.1 (its working folder) and
-// N.2 onwards (its arguments).
 bool Launches()
 {
     static DWORD counted = 1; // the starter
@@ -124,10 +120,10 @@ bool Launches()
     std::printf("started=%lu\n", started - counted);
     counted = started;
     for (size_t i = 0; i < records.size(); ++i) {
-        std::vector<std::string> values = Arguments(records[i]);
-        values.insert(values.begin(), {records[i]["exe"], records[i]["cwd"]});
-        for (size_t v = 0; v < values.size(); ++v)
-            std::printf("%u.%u=%s\n", unsigned(i), unsigned(v), values[v].c_str());
+        std::string line = records[i]["exe"] + "\t" + records[i]["cwd"];
+        for (const std::string& argument : Arguments(records[i]))
+            line += "\t" + argument;
+        std::printf("launch%u=%s\n", unsigned(i), line.c_str());
     }
     ClearRecords(g_records);
     return ended;
@@ -136,16 +132,13 @@ bool Launches()
 bool Run(const std::string& line)
 {
     std::istringstream in(line);
-    std::string command, a, b;
-    std::getline(in, command, '\t');
-    std::getline(in, a, '\t');
-    std::getline(in, b);
+    std::vector<std::string> words;
+    for (std::string word; std::getline(in, word, '\t');)
+        words.push_back(word);
+    words.resize(4);
+    const std::string& command = words[0];
     if (command == "start")
-        return Start(a, b);
-    if (command == "handlers") {
-        g_handlers = std::make_unique<Handlers>(a);
-        return true;
-    }
+        return Start(words[1], words[2], words[3]);
     if (command == "layout")
         return Layout();
     if (command == "icon")
@@ -174,9 +167,8 @@ bool Run(const std::string& line)
         return Tip();
     if (command == "launches")
         return Launches();
-    DWORD_PTR ignored;
     if (command == "quit")
-        return SendMessageTimeoutA(g_window, WM_DESTROY, 0, 0, SMTO_NORMAL, BOUND_MS, &ignored) != 0;
+        return Quit(g_window, g_starter.hProcess) != STILL_ACTIVE;
     if (command == "exit") {
         DWORD code = ExitCode(g_starter.hProcess, BOUND_MS);
         std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, TRAY_ICON_UID),
@@ -193,8 +185,7 @@ int main()
 {
     // Outside the job nothing could be counted: every command fails.
     bool joined = JoinCountingJob();
-    std::string line;
-    while (std::getline(std::cin, line)) {
+    for (std::string line; std::getline(std::cin, line);) {
         std::printf("verdict=%s\n", joined && Run(line) ? "ok" : "fail");
         std::fflush(stdout);
     }

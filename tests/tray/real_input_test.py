@@ -16,8 +16,7 @@ import sys
 import time
 from types import SimpleNamespace
 
-from harness import (Probe, check, click, crop, find_icons, icon_spots, kit, launches, rect, result, screenshot,
-                     windows_path)
+from harness import Probe, check, click, crop, find_icons, icon_spots, kit, rect, result, screenshot, windows_path
 
 MODE, STARTER, PROBE, RECORDER, WINE_RUN = sys.argv[1:6]
 SCREEN = (1024, 768)
@@ -44,8 +43,7 @@ def open_menu(ui, button, what, shot=False):
 
 def tray_test(ui):
     click(*ui.centre)
-    tip = ui.probe.ask("tip")
-    check(tip and tip.get("tip") == "Tavelkin", f"the tip {tip}")
+    check((tip := ui.probe.ask("tip")) and tip.get("tip") == "Tavelkin", f"the tip {tip}")
     for button, name in ((1, "left"), (3, "right")):
         if open_menu(ui, button, f"{name} click", shot=button == 1):
             click(SCREEN[0] // 2, SCREEN[1] // 3, 1)
@@ -67,7 +65,7 @@ def menu_test(ui):
         click(*popup[entry], 1)
         check(ui.probe.ask("popup-closed"), f"the menu closed after entry {entry}")
         answer = ui.probe.ask("launches")
-        got = launches(answer) if answer else []
+        got = [value.split("\t") for key, value in (answer or {}).items() if key.startswith("launch")]
         if check(answer and answer["started"] == "1" and len(got) == 1,
                  f"entry {entry} started one program, counted once it ended: {answer}"):
             exe, cwd, *arguments = got[0]
@@ -104,16 +102,14 @@ def main():
     folder, elsewhere = kit(RECORDER, STARTER)
     probe = Probe(PROBE, WINE_RUN)
     try:
-        if not (check(probe.ask("handlers", windows_path(RECORDER)), "the recorder opens documents") and
-                check(probe.ask("start", windows_path(folder) + "\\starter.exe", windows_path(elsewhere)),
-                      "the starter is resident with its icon")):
+        if not check(probe.ask("start", *map(windows_path, (folder / "starter.exe", elsewhere, RECORDER))),
+                     "the recorder opens documents; the starter is resident with its icon"):
             return result()
         layout = probe.ask("layout") or {}
         items = [[int(v) for v in value.split()] for key, value in layout.items() if key.startswith("item")]
         check(sorted(entry for entry, _, _ in items) == [0, 0, 0, *range(40001, 40007)],
               f"the menu resource has six entries and three separators: {items}")
-        taskbar = probe.ask("taskbar")
-        check(taskbar and rect(taskbar)[1] + rect(taskbar)[3] == SCREEN[1],
+        check((taskbar := probe.ask("taskbar")) and rect(taskbar)[1] + rect(taskbar)[3] == SCREEN[1],
               f"the taskbar lies along the bottom of the screen: {taskbar}")
         icons = find_icons(rect(taskbar)) if taskbar else []
         if not check(len(icons) == 1, f"the starter's one icon is in the taskbar: {icons}"):
@@ -122,16 +118,14 @@ def main():
         centre, spots_fit, spots = icon_spots(icons[0], int(layout["double_click_width"]))
         check(centre[0] > SCREEN[0] * 3 // 4 and spots_fit,
               f"the icon sits in the notification area at the right, wide enough for two spots: {icons[0]}")
-        ui = SimpleNamespace(probe=probe, folder=folder, centre=centre, spots=spots, work_bottom=rect(taskbar)[1],
-                             size=(int(layout["width"]), int(layout["height"])),
-                             items={entry: (x, y) for entry, x, y in items if entry})
+        ui = SimpleNamespace(probe=probe, folder=folder, centre=centre, spots=spots, size=rect(layout)[2:],
+                             work_bottom=rect(taskbar)[1], items={entry: (x, y) for entry, x, y in items if entry})
         # The starter's own launch, of a run file that is not there.
         probe.ask("launches")
         (tray_test if MODE == "tray" else menu_test)(ui)
         ended = probe.ask("exit") or {}
-        check(ended.get("code") == "0", f"quit ended the starter with exit code 0: {ended}")
-        check(ended.get("icon_gone") == "1", "the icon is gone")
-        check(ended.get("resident") == "0", "no starter is left")
+        check([ended.get(key) for key in ("code", "icon_gone", "resident")] == ["0", "1", "0"],
+              f"quit ended the starter with exit code 0, its icon is gone, no starter is left: {ended}")
     finally:
         probe.close()
     return result()
