@@ -32,44 +32,49 @@ BOOL CALLBACK OnType(HMODULE module, LPSTR type, LONG_PTR found)
     return EnumResourceNamesA(module, type, OnName, found);
 }
 
-class Resources : public ::testing::Test {
-protected:
+// build/win32/starter.exe, beside the folder of the test programs, as a data file.
+HMODULE g_starter;
+
+struct Resources : ::testing::Test {
     static void SetUpTestSuite()
     {
-        // build/win32/starter.exe, beside the folder of the test programs.
-        module_ = LoadLibraryExA((OwnFolder() + "..\\starter.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        g_starter = LoadLibraryExA((OwnFolder() + "..\\starter.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     }
-    static void TearDownTestSuite() { FreeLibrary(module_); }
-    void SetUp() override { ASSERT_NE(module_, nullptr) << "starter.exe could not be loaded"; }
-
-    // A resource's bytes under the one language every resource carries.
-    static std::string Bytes(LPCSTR type, WORD id)
-    {
-        HRSRC found = FindResourceExA(module_, type, MAKEINTRESOURCEA(id), STARTER_RESOURCE_LANGUAGE);
-        if (!found)
-            return {};
-        const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
-        return std::string(data, SizeofResource(module_, found));
-    }
-    template <typename T> static T At(const std::string& bytes, size_t offset)
-    {
-        T value{};
-        if (offset + sizeof value <= bytes.size())
-            std::memcpy(&value, bytes.data() + offset, sizeof value);
-        return value;
-    }
-
-    static HMODULE module_;
+    void SetUp() override { ASSERT_NE(g_starter, nullptr) << "starter.exe could not be loaded"; }
 };
-HMODULE Resources::module_;
+
+// A resource's bytes under the one language every resource carries.
+std::string Bytes(LPCSTR type, WORD id)
+{
+    HRSRC found = FindResourceExA(g_starter, type, MAKEINTRESOURCEA(id), STARTER_RESOURCE_LANGUAGE);
+    if (!found)
+        return {};
+    return std::string(static_cast<const char*>(LockResource(LoadResource(g_starter, found))),
+                       SizeofResource(g_starter, found));
+}
+
+template <typename T> T At(const std::string& bytes, size_t offset)
+{
+    T value{};
+    if (offset + sizeof value <= bytes.size())
+        std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
 
 struct IconGroupCase {
     WORD group;
     BYTE sizes[2]; // in the order the group lists its images
 };
 
-TEST_F(Resources, IconGroupsListTheirImagesInOrder)
+// The icon groups list their images, each found in German too, and the
+// resources enumerated are those expected and no other.
+TEST_F(Resources, IconGroupsListTheirImagesInOrderAndEveryResourceIsThereInGermanAlone)
 {
+    const WORD german = STARTER_RESOURCE_LANGUAGE;
+    std::vector<Entry> expected = {
+        {LOWORD(RT_STRING), 1, german}, {LOWORD(RT_MENU), IDR_TRAYMENU, german}, {LOWORD(RT_DIALOG), IDD_ABOUT, german},
+        {LOWORD(RT_BITMAP), IDB_ABOUT, german}, {LOWORD(RT_GROUP_ICON), IDI_STARTER, german},
+        {LOWORD(RT_GROUP_ICON), IDI_SPARE, german}, {LOWORD(RT_VERSION), 1, german}, {LOWORD(RT_MANIFEST), 1, german}};
     const IconGroupCase cases[] = {{IDI_STARTER, {32, 16}}, {IDI_SPARE, {16, 32}}};
     for (const IconGroupCase& c : cases) {
         SCOPED_TRACE(c.group);
@@ -84,6 +89,7 @@ TEST_F(Resources, IconGroupsListTheirImagesInOrder)
             EXPECT_EQ(At<BYTE>(group, e + 2), 16); // colours
             EXPECT_EQ(At<WORD>(group, e + 4), 1);  // planes
             EXPECT_EQ(At<WORD>(group, e + 6), 4);  // bits per pixel
+            expected.emplace_back(LOWORD(RT_ICON), At<WORD>(group, e + 12), german);
             std::string image = Bytes(RT_ICON, At<WORD>(group, e + 12));
             EXPECT_EQ(image.size(), At<DWORD>(group, e + 8));
             EXPECT_EQ(At<LONG>(image, 4), c.sizes[i]);
@@ -91,26 +97,11 @@ TEST_F(Resources, IconGroupsListTheirImagesInOrder)
             EXPECT_EQ(At<WORD>(image, 14), 4);
         }
     }
-}
-
-TEST_F(Resources, EveryResourceIsThereInGermanAndNoOther)
-{
-    std::vector<Entry> expected = {
-        {LOWORD(RT_STRING), 1, 0}, {LOWORD(RT_MENU), IDR_TRAYMENU, 0}, {LOWORD(RT_DIALOG), IDD_ABOUT, 0},
-        {LOWORD(RT_BITMAP), IDB_ABOUT, 0}, {LOWORD(RT_GROUP_ICON), IDI_STARTER, 0},
-        {LOWORD(RT_GROUP_ICON), IDI_SPARE, 0}, {LOWORD(RT_VERSION), 1, 0}, {LOWORD(RT_MANIFEST), 1, 0}};
-    for (WORD group : {IDI_STARTER, IDI_SPARE})
-        for (int i = 0; i < 2; ++i)
-            expected.emplace_back(LOWORD(RT_ICON), At<WORD>(Bytes(RT_GROUP_ICON, group), 6 + 14 * i + 12), 0);
-    for (Entry& e : expected) {
-        std::get<2>(e) = STARTER_RESOURCE_LANGUAGE;
-        EXPECT_NE(FindResourceExA(module_, MAKEINTRESOURCEA(std::get<0>(e)), MAKEINTRESOURCEA(std::get<1>(e)),
-                                  STARTER_RESOURCE_LANGUAGE),
-                  nullptr)
-            << std::get<0>(e) << "/" << std::get<1>(e);
-    }
+    for (auto [type, id, language] : expected)
+        EXPECT_NE(FindResourceExA(g_starter, MAKEINTRESOURCEA(type), MAKEINTRESOURCEA(id), language), nullptr)
+            << type << "/" << id;
     std::vector<Entry> found;
-    EnumResourceTypesA(module_, OnType, reinterpret_cast<LONG_PTR>(&found));
+    EnumResourceTypesA(g_starter, OnType, reinterpret_cast<LONG_PTR>(&found));
     std::sort(expected.begin(), expected.end());
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, expected);
@@ -128,20 +119,20 @@ TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
         {"&Feedback Form", IDM_FEEDBACK}, {nullptr, 0},      {"&About Tavelkin", IDM_ABOUT},
         {"&Tavelkin Website", IDM_WEBSITE}, {nullptr, 0},    {"&Quit", IDM_QUIT},
     };
-    HMENU top = LoadMenuA(module_, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    HMENU top = LoadMenuA(g_starter, MAKEINTRESOURCEA(IDR_TRAYMENU));
     ASSERT_NE(top, nullptr);
     ASSERT_EQ(GetMenuItemCount(top), 1);
-    char text[64] = "";
-    GetMenuStringA(top, 0, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "Menu");
+    char title[64] = "";
+    GetMenuStringA(top, 0, title, sizeof title, MF_BYPOSITION);
+    EXPECT_STREQ(title, "Menu");
     HMENU popup = GetSubMenu(top, 0);
     ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(std::size(items)));
     for (UINT i = 0; i < std::size(items); ++i) {
         SCOPED_TRACE(i);
+        char text[64] = "";
         MENUITEMINFOA info = {};
         info.cbSize = sizeof info;
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
-        text[0] = '\0';
         info.dwTypeData = text;
         info.cch = sizeof text;
         ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &info));
@@ -165,7 +156,7 @@ TEST_F(Resources, StringsOneToFourAndNothingElseInTheirBlock)
     texts[IDS_FEEDBACK] = "examples\\feedback.xhtml";
     for (UINT id = 0; id < 16; ++id) {
         char text[256] = "";
-        int length = LoadStringA(module_, id, text, sizeof text);
+        int length = LoadStringA(g_starter, id, text, sizeof text);
         EXPECT_STREQ(text, texts[id] ? texts[id] : "") << id;
         EXPECT_EQ(length, static_cast<int>(std::strlen(text))) << id;
     }
@@ -174,28 +165,16 @@ TEST_F(Resources, StringsOneToFourAndNothingElseInTheirBlock)
 
 TEST_F(Resources, TheAboutTemplateHasItsBytes)
 {
-    std::string expected;
-    auto word = [&](uint16_t w) { expected.append(reinterpret_cast<const char*>(&w), 2); };
-    auto dword = [&](uint32_t d) { expected.append(reinterpret_cast<const char*>(&d), 4); };
-    dword(WS_POPUP | DS_SETFONT);
-    dword(0); // extended style
-    word(1);  // one control
-    word(0), word(0), word(275), word(192);
-    word(0), word(0), word(0); // no menu, the default class, no title
-    word(8);
-    for (const char* s = "MS Sans Serif";; ++s) {
-        word(static_cast<uint16_t>(*s));
-        if (!*s)
-            break;
-    }
-    expected.resize((expected.size() + 3) & ~size_t(3));
-    dword(WS_CHILD | WS_VISIBLE | SS_BITMAP);
-    dword(0);
-    word(0), word(0), word(275), word(192);
-    word(0xFFFF);                  // no identifier
-    word(0xFFFF), word(0x0082);    // the predefined static class
-    word(0xFFFF), word(IDB_ABOUT); // the picture, by its ordinal
-    word(0);                       // no creation data
+    // The box: its style and extended style (two words each), one control, its place and size in dialog
+    // units, no menu, the default class, no title, and its font, 8 points of MS Sans Serif.
+    const DWORD box = WS_POPUP | DS_SETFONT, picture = WS_CHILD | WS_VISIBLE | SS_BITMAP;
+    std::u16string words = {LOWORD(box), HIWORD(box), 0, 0, 1, 0, 0, 275, 192, 0, 0, 0, 8};
+    words += u"MS Sans Serif";
+    words.resize((words.size() + 2) & ~size_t(1)); // its terminator, and on to a double word's boundary
+    // The picture: style and extended style, place and size, no identifier, the predefined static class,
+    // the picture by its ordinal, no creation data.
+    words += {LOWORD(picture), HIWORD(picture), 0, 0, 0, 0, 275, 192, 0xFFFF, 0xFFFF, 0x0082, 0xFFFF, IDB_ABOUT, 0};
+    std::string expected(reinterpret_cast<const char*>(words.data()), 2 * words.size());
     std::string bytes = Bytes(RT_DIALOG, IDD_ABOUT);
     EXPECT_EQ(bytes.substr(0, expected.size()), expected);
     EXPECT_EQ(bytes.find_first_not_of('\0', expected.size()), std::string::npos); // padding only
@@ -234,8 +213,7 @@ TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
     EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &value, &size));
     ASSERT_EQ(size, 4u);
-    EXPECT_EQ(static_cast<WORD*>(value)[0], STARTER_RESOURCE_LANGUAGE);
-    EXPECT_EQ(static_cast<WORD*>(value)[1], 1200); // Unicode
+    EXPECT_EQ(*static_cast<DWORD*>(value), MAKELONG(STARTER_RESOURCE_LANGUAGE, 1200)); // German, Unicode
     const std::pair<const char*, const char*> strings[] = {
         {"ProductName", "Tavelkin"},
         {"FileDescription", "Tavelkin starter"},

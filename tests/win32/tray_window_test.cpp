@@ -8,7 +8,6 @@
 
 #include <shellapi.h>
 
-
 namespace {
 
 struct Popup {
@@ -38,10 +37,41 @@ LRESULT CALLBACK Observer(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return CallWindowProcA(TrayWindowProc, window, message, wParam, lParam);
 }
 
-class TrayWindow : public ::testing::Test {
+// The shell's own failure to add an icon (at logon, before the notification
+// area is there, or while it is too busy to answer) cannot be brought about
+// on demand under Wine, so this program's own import of Shell_NotifyIconA,
+// which the tray window calls through, fails the first adds; everything
+// else, and every later add, goes to the real shell32.
+extern "C" void* g_shellNotifyImport __asm__("__imp__Shell_NotifyIconA@8");
+using NotifyCall = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+const NotifyCall g_realNotify = reinterpret_cast<NotifyCall>(g_shellNotifyImport);
+int g_addsToFail;
+int g_adds;
+
+BOOL WINAPI FailingNotify(DWORD call, PNOTIFYICONDATAA data)
+{
+    if (call == NIM_ADD && ++g_adds <= g_addsToFail)
+        return FALSE;
+    return g_realNotify(call, data);
+}
+
+void PutNotifyImport(void* function)
+{
+    DWORD was;
+    VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, PAGE_READWRITE, &was);
+    g_shellNotifyImport = function;
+    VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, was, &was);
+}
+
+// A tray window of this process, whose resources are the starter's own,
+// for each case; the first `addsToFail` adds of its icon fail.
+template <int addsToFail> class TrayWindowFailing : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        g_addsToFail = addsToFail;
+        g_adds = 0;
+        PutNotifyImport(reinterpret_cast<void*>(FailingNotify));
         g_instance = GetModuleHandleA(nullptr);
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = TrayWindowProc;
@@ -58,9 +88,12 @@ protected:
         MSG msg;
         PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         UnregisterClassA("TrayWindowUnderTest", g_instance);
+        PutNotifyImport(reinterpret_cast<void*>(g_realNotify));
     }
     HWND window_ = nullptr;
 };
+using TrayWindow = TrayWindowFailing<0>;
+using TrayWindowWhoseFirstAddsFail = TrayWindowFailing<2>;
 
 TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
 {
@@ -116,49 +149,6 @@ TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
         EXPECT_NEAR((g_popup.rect.top + g_popup.rect.bottom) / 2, 400, 1); // ...and centred on its height
     }
 }
-
-// The shell's own failure to add an icon (at logon, before the notification
-// area is there, or while it is too busy to answer) cannot be brought about
-// on demand under Wine, so this program's own import of Shell_NotifyIconA,
-// which the tray window calls through, fails the first adds; everything
-// else, and every later add, goes to the real shell32.
-extern "C" void* g_shellNotifyImport __asm__("__imp__Shell_NotifyIconA@8");
-using NotifyCall = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
-NotifyCall g_realNotify;
-int g_addsToFail;
-int g_adds;
-
-BOOL WINAPI FailingNotify(DWORD call, PNOTIFYICONDATAA data)
-{
-    if (call == NIM_ADD && ++g_adds <= g_addsToFail)
-        return FALSE;
-    return g_realNotify(call, data);
-}
-
-void PutNotifyImport(void* function)
-{
-    DWORD was;
-    VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, PAGE_READWRITE, &was);
-    g_shellNotifyImport = function;
-    VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, was, &was);
-}
-
-class TrayWindowWhoseFirstAddsFail : public TrayWindow {
-protected:
-    void SetUp() override
-    {
-        g_realNotify = reinterpret_cast<NotifyCall>(g_shellNotifyImport);
-        g_addsToFail = 2;
-        g_adds = 0;
-        PutNotifyImport(reinterpret_cast<void*>(FailingNotify));
-        TrayWindow::SetUp();
-    }
-    void TearDown() override
-    {
-        TrayWindow::TearDown();
-        PutNotifyImport(reinterpret_cast<void*>(g_realNotify));
-    }
-};
 
 TEST_F(TrayWindowWhoseFirstAddsFail, ShowsTheIconOnceAnAddSucceeds)
 {
