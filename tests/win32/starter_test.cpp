@@ -44,8 +44,9 @@ std::string NewRecordFolder()
 // which is not there. The fixture's SetUp fills the folders.
 struct Kit {
     std::string root = MakeTempFolder("starter"), folder = root + "\\my kit", work = root + "\\work folder";
-    std::string starter = folder + "\\starter.exe", tavelkin = folder + "\\tavelkin.exe", run = folder + "\\tavelkin.run";
-    std::string records = NewRecordFolder(), doc = root + "\\my documents\\my order.xhtml";
+    std::string starter = folder + "\\starter.exe", tavelkin = folder + "\\tavelkin.exe";
+    std::string run = folder + "\\tavelkin.run", records = NewRecordFolder();
+    std::string doc = root + "\\my documents\\my order.xhtml";
 };
 
 // How a later starter is started, beside its command line.
@@ -160,8 +161,8 @@ protected:
     {
         ASSERT_TRUE(JoinCountingJob()) << GetLastError();
         EndEveryStarter();
-        CreateDirectoryA(kit_.folder.c_str(), nullptr);
-        CreateDirectoryA(kit_.work.c_str(), nullptr);
+        for (const std::string& folder : {kit_.folder, kit_.work})
+            CreateDirectoryA(folder.c_str(), nullptr);
         CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit_.starter.c_str(), FALSE);
         CopyFileA(recorder_.c_str(), kit_.tavelkin.c_str(), FALSE);
         WriteRunFile();
@@ -191,9 +192,7 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window_);
     EXPECT_FALSE(IsWindowVisible(window_));
     EXPECT_TRUE(GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter");
-    EXPECT_NE(mutex, nullptr);
-    CloseHandle(mutex);
+    EXPECT_TRUE(CloseHandle(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"))) << "the mutex is there";
 
     ExpectLaterStarts({
         {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}},
@@ -228,10 +227,8 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
 {
     for (bool byMutex : {true, false}) {
         SCOPED_TRACE(byMutex ? "mutex alone" : "window alone");
-        HANDLE mutex = nullptr;
-        if (byMutex)
-            mutex = CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter");
-        else if (RegisterBareClass("TavelkinStarter"))
+        HANDLE mutex = byMutex ? CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter") : nullptr;
+        if (!byMutex && RegisterBareClass("TavelkinStarter"))
             window_ = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
                                       GetModuleHandleA(nullptr), nullptr);
         ASSERT_TRUE(mutex || window_);
@@ -254,11 +251,10 @@ TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
     // starter does not grow (under Wine an icon image loaded on each does not
     // show in this figure; a heap that grows on each does), and one icon
     // stays.
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, nullptr);
     SIZE_T before = CommittedPrivate(starter_.hProcess);
     for (int i = 0; i < 50; ++i)
-        SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+        SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, nullptr);
     EXPECT_LE(CommittedPrivate(starter_.hProcess), before + 16 * 1024) << "grew from " << before;
     // One icon: once it is taken away, none is left.
     EXPECT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
@@ -351,9 +347,7 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
         DeleteObject(info.hbmColor);
     }
     // The mutex went with the start-up that ended.
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
-    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    CloseHandle(mutex);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, STARTER_MUTEX), nullptr);
 }
 
 struct ShellCase {
@@ -426,10 +420,8 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     const std::string exe = "\"{EXE}\" \"";
     ExpectLaterStarts({
         {"a 600 MiB parameters line", exe + big + "\"", Args{}, MAY_NOT_LAUNCH},
-        {"a 600 MiB parameters line and a document", exe + big + "\" order.xhtml", Args{"order.xhtml"},
-         MAY_NOT_LAUNCH},
-        {"a 600 MiB parameters line and a document with a blank", exe + big + "\" \"my order.xhtml\"",
-         Args{"my order.xhtml"}, MAY_NOT_LAUNCH},
+        {"600 MiB and a document", exe + big + "\" order.xhtml", Args{"order.xhtml"}, MAY_NOT_LAUNCH},
+        {"600 MiB and a blank", exe + big + "\" \"my order.xhtml\"", Args{"my order.xhtml"}, MAY_NOT_LAUNCH},
         {"NUL", exe + "NUL\" order.xhtml", std::nullopt},
         {"CON", exe + "CON\" order.xhtml", std::nullopt},
         {"a named pipe", exe + pipeName + "\" order.xhtml", std::nullopt},
@@ -472,8 +464,7 @@ std::vector<std::string> PlantedNames()
 
 TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
 {
-    const char* underTest = std::getenv("STARTER_UNDER_TEST");
-    if (underTest && *underTest) {
+    if (const char* underTest = std::getenv("STARTER_UNDER_TEST"); underTest && *underTest) {
         ASSERT_TRUE(CopyFileA(underTest, kit_.starter.c_str(), FALSE)) << underTest;
     }
     // The launch entry opens tavelkin.exe in the program's folder; the
@@ -588,8 +579,7 @@ TEST_F(TrayCommands, AboutShowsTheBoxOwnedByTheTrayWindowUntilItCloses)
         DWORD shown = GetTickCount();
         EXPECT_EQ(GetWindow(box, GW_OWNER), window_);
         // Modal inside the command, yet the tray window answers sent messages.
-        DWORD_PTR ignored;
-        EXPECT_TRUE(SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored));
+        EXPECT_TRUE(SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr));
         if (click)
             PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 30000));

@@ -98,8 +98,7 @@ DWORD ProcessOf(HWND window)
 
 DWORD Quit(HWND window, HANDLE process)
 {
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, nullptr); // no result wanted
     return ExitCode(process);
 }
 
