@@ -5,25 +5,9 @@
 //   pid=<process id>
 //   exe=<the process's executable>
 //   dll=<this file's path>
-// It uses KERNEL32 only, so that it loads wherever it is planted.
+// It uses KERNEL32 only, so that it loads wherever it is planted; its
+// FormatMessageA does the formatting a C runtime would.
 #include <windows.h>
-
-static char* Append(char* at, const char* text)
-{
-    while ((*at = *text++) != 0)
-        ++at;
-    return at;
-}
-
-static char* AppendNumber(char* at, DWORD n)
-{
-    char digits[16], *first = digits + sizeof digits - 1;
-    *first = 0;
-    do
-        *--first = (char)('0' + n % 10);
-    while ((n /= 10) != 0);
-    return Append(at, first);
-}
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved)
 {
@@ -33,15 +17,14 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved)
         return TRUE;
     GetModuleFileNameA(NULL, exe, MAX_PATH);
     GetModuleFileNameA(self, dll, MAX_PATH);
-    Append(AppendNumber(Append(AppendNumber(Append(Append(path, folder), "\\record-"), GetCurrentProcessId()), "-"),
-                        (DWORD)(UINT_PTR)self),
-           ".txt");
-    char* end = Append(AppendNumber(Append(text, "pid="), GetCurrentProcessId()), "\nexe=");
-    end = Append(Append(Append(Append(end, exe), "\ndll="), dll), "\n");
+    DWORD_PTR values[] = {(DWORD_PTR)folder, GetCurrentProcessId(), (DWORD_PTR)self, (DWORD_PTR)exe, (DWORD_PTR)dll};
+    const DWORD flags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY;
+    FormatMessageA(flags, "%1\\record-%2!lu!-%3!lu!.txt", 0, 0, path, sizeof path, (va_list*)values);
+    DWORD size = FormatMessageA(flags, "pid=%2!lu!\nexe=%4\ndll=%5\n", 0, 0, text, sizeof text, (va_list*)values);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written;
-        WriteFile(file, text, (DWORD)(end - text), &written, NULL);
+        WriteFile(file, text, size, &written, NULL);
         CloseHandle(file);
     }
     return TRUE;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -21,6 +22,32 @@
 namespace {
 
 using Args = std::vector<std::string>;
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A fresh folder for the records of what starts next: STARTER_RECORD_DIR
+// names it from now on, for this program and what it starts.
+std::string NewRecordFolder()
+{
+    std::string records = MakeTempFolder("records");
+    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
+    return records;
+}
+
+// A kit as a user has it, in a fresh folder: "my kit" (a blank in its name)
+// holding a copy of starter.exe, the recording program as tavelkin.exe and
+// the run file tavelkin.run; "work folder" beside it; a fresh record folder;
+// and the path of a document with blanks in its folder's name and its own,
+// which is not there. The fixture's SetUp fills the folders.
+struct Kit {
+    std::string root = MakeTempFolder("starter"), folder = root + "\\my kit", work = root + "\\work folder";
+    std::string starter = folder + "\\starter.exe", tavelkin = folder + "\\tavelkin.exe";
+    std::string run = folder + "\\tavelkin.run", records = NewRecordFolder();
+    std::string doc = root + "\\my documents\\my order.xhtml";
+};
 
 // How a later starter is started, beside its command line.
 enum Way { PLAIN, IN_KIT_FOLDER, NAME_AS_APPLICATION, MAY_NOT_LAUNCH };
@@ -38,20 +65,42 @@ struct LaterStart {
 // Starts real starters from a kit, and ends whatever is left of them.
 class Starter : public ::testing::Test {
 protected:
+    // The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
+    // file and document.
+    std::string Expand(std::string text) const
+    {
+        for (auto [key, value] : {std::make_pair("{EXE}", kit_.starter), std::make_pair("{RUN}", kit_.run),
+                                  std::make_pair("{DOC}", kit_.doc)})
+            for (size_t at; (at = text.find(key)) != std::string::npos;)
+                text.replace(at, std::strlen(key), value);
+        return text;
+    }
+
+    // Writes the kit's run file: it opens the recording program in the work
+    // folder, with line 2 (none: nullptr).
+    void WriteRunFile(const char* line2 = "-x")
+    {
+        WriteBytes(kit_.run, kit_.work + "\r\n" + recorder_ + "\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
+    }
+
+    // The command line as Expand replaces it.
     PROCESS_INFORMATION Start(const std::string& commandLine, const char* folder = nullptr, DWORD flags = 0,
                               const char* application = nullptr)
     {
-        started_.push_back(StartProcess(application, commandLine, folder, flags));
+        started_.push_back(StartProcess(application, Expand(commandLine), folder, flags));
         EXPECT_NE(started_.back().hProcess, nullptr) << commandLine;
         return started_.back();
     }
 
     // Starts the starter that is to stay resident; says whether it did, with
-    // its tray icon.
-    bool StartResident(const std::string& commandLine, const char* folder = nullptr)
+    // its tray icon, and its own launch has ended.
+    bool StartResident(const std::string& commandLine = "\"{EXE}\" \"{RUN}\"", const char* folder = nullptr)
     {
         starter_ = Start(commandLine, folder);
-        return (window_ = WaitForResident(starter_.dwProcessId)) != nullptr;
+        return WaitFor([&] {
+            return (window_ = Resident()) && ProcessOf(window_) == starter_.dwProcessId &&
+                   TrayIconPresent(window_, TRAY_ICON_UID);
+        }) && WaitUntilRunning(1);
     }
 
     // The records once every process started has ended but `staying`.
@@ -70,7 +119,8 @@ protected:
     {
         if (seen.empty())
             seen["cwd"] = kit_.work;
-        WaitForRecords(records, arguments && !mayBeNone ? 1 : 0); // for a launch that comes later than this
+        if (arguments && !mayBeNone) // for a launch that comes later than this
+            WaitFor([&] { return !ReadRecords(records).empty(); });
         std::vector<Record> got = RecordsOnceEnded(records, staying);
         if (mayBeNone && got.empty())
             return;
@@ -90,8 +140,7 @@ protected:
         for (const LaterStart& c : cases) {
             SCOPED_TRACE(c.name);
             std::string records = NewRecordFolder();
-            PROCESS_INFORMATION later = Start(Expand(c.commandLine, kit_),
-                                              c.way == IN_KIT_FOLDER ? kit_.folder.c_str() : nullptr, 0,
+            PROCESS_INFORMATION later = Start(c.commandLine, c.way == IN_KIT_FOLDER ? kit_.folder.c_str() : nullptr, 0,
                                               c.way == NAME_AS_APPLICATION ? kit_.starter.c_str() : nullptr);
             bool shown = false;
             EXPECT_TRUE(WaitFor([&] {
@@ -112,6 +161,11 @@ protected:
     {
         ASSERT_TRUE(JoinCountingJob()) << GetLastError();
         EndEveryStarter();
+        for (const std::string& folder : {kit_.folder, kit_.work})
+            CreateDirectoryA(folder.c_str(), nullptr);
+        CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit_.starter.c_str(), FALSE);
+        CopyFileA(recorder_.c_str(), kit_.tavelkin.c_str(), FALSE);
+        WriteRunFile();
     }
     void TearDown() override
     {
@@ -123,7 +177,8 @@ protected:
         UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
     }
 
-    const Kit kit_ = MakeKit("starter");
+    const Kit kit_;
+    const std::string recorder_ = OwnFolder() + "recorder.exe"; // the one beside this program
     std::vector<PROCESS_INFORMATION> started_;
     PROCESS_INFORMATION starter_ = {}; // the resident one
     HWND window_ = nullptr;
@@ -131,15 +186,13 @@ protected:
 
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 {
-    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\" \"{DOC}\"", kit_)));
+    ASSERT_TRUE(StartResident("\"{EXE}\" \"{RUN}\" \"{DOC}\""));
     ExpectLaunch(kit_.records, 1, Args{"-x", kit_.doc});
     // What other programs look for: the hidden tool window and the mutex.
     EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window_);
     EXPECT_FALSE(IsWindowVisible(window_));
     EXPECT_TRUE(GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter");
-    EXPECT_NE(mutex, nullptr);
-    CloseHandle(mutex);
+    EXPECT_TRUE(CloseHandle(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"))) << "the mutex is there";
 
     ExpectLaterStarts({
         {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}},
@@ -174,10 +227,8 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
 {
     for (bool byMutex : {true, false}) {
         SCOPED_TRACE(byMutex ? "mutex alone" : "window alone");
-        HANDLE mutex = nullptr;
-        if (byMutex)
-            mutex = CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter");
-        else if (RegisterBareClass("TavelkinStarter"))
+        HANDLE mutex = byMutex ? CreateMutexA(nullptr, FALSE, "Local\\TavelkinStarter") : nullptr;
+        if (!byMutex && RegisterBareClass("TavelkinStarter"))
             window_ = CreateWindowExA(0, "TavelkinStarter", "", 0, 0, 0, 0, 0, nullptr, nullptr,
                                       GetModuleHandleA(nullptr), nullptr);
         ASSERT_TRUE(mutex || window_);
@@ -189,7 +240,7 @@ TEST_F(Starter, EitherMarkAloneEndsALaterStarterWith1)
 
 TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
 {
-    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_)));
+    ASSERT_TRUE(StartResident());
     ASSERT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
     ASSERT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
     UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -200,11 +251,10 @@ TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
     // starter does not grow (under Wine an icon image loaded on each does not
     // show in this figure; a heap that grows on each does), and one icon
     // stays.
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, nullptr);
     SIZE_T before = CommittedPrivate(starter_.hProcess);
     for (int i = 0; i < 50; ++i)
-        SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, &ignored);
+        SendMessageTimeoutA(window_, taskbarCreated, 0, 0, SMTO_NORMAL, 20000, nullptr);
     EXPECT_LE(CommittedPrivate(starter_.hProcess), before + 16 * 1024) << "grew from " << before;
     // One icon: once it is taken away, none is left.
     EXPECT_TRUE(DeleteTrayIcon(window_, TRAY_ICON_UID));
@@ -218,7 +268,7 @@ TEST_F(Starter, OfEightStartedAtOnceOneStays)
 {
     std::vector<PROCESS_INFORMATION> starters;
     for (int i = 0; i < 8; ++i)
-        starters.push_back(Start(Expand("\"{EXE}\" \"{RUN}\"", kit_), nullptr, CREATE_SUSPENDED));
+        starters.push_back(Start("\"{EXE}\" \"{RUN}\"", nullptr, CREATE_SUSPENDED));
     for (PROCESS_INFORMATION& s : starters)
         ResumeThread(s.hThread);
 
@@ -265,7 +315,7 @@ TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
 {
     ASSERT_TRUE(RegisterBareClass(STARTER_CLASS));
     DWORD before = ProcessesStarted();
-    EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\" starter", kit_)), 0);
+    EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\" starter")), 0);
     // A launch would have started its process before ShellExecuteA returned.
     EXPECT_EQ(ProcessesStarted(), before);
     EXPECT_EQ(RecordsOnceEnded(kit_.records, 0).size(), 0u);
@@ -273,7 +323,7 @@ TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
 
 TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
 {
-    EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\"", kit_)), EXIT_NO_TRAY_WINDOW);
+    EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\"")), EXIT_NO_TRAY_WINDOW);
     EXPECT_EQ(RecordsOnceEnded(kit_.records, 0).size(), 1u);
     EXPECT_EQ(Resident(), nullptr);
 
@@ -297,9 +347,7 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
         DeleteObject(info.hbmColor);
     }
     // The mutex went with the start-up that ended.
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
-    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    CloseHandle(mutex);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, STARTER_MUTEX), nullptr);
 }
 
 struct ShellCase {
@@ -326,11 +374,11 @@ TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
     GetCurrentDirectoryA(MAX_PATH, before);
     for (const ShellCase& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteRunFile(kit_, c.line2);
+        WriteRunFile(c.line2);
         std::string records = NewRecordFolder();
         SetCurrentDirectoryA(kit_.folder.c_str()); // where the default run file is found
         DWORD started = ProcessesStarted();
-        LaunchFromCommandLine(Expand(c.tail, kit_).c_str());
+        LaunchFromCommandLine(Expand(c.tail).c_str());
         SetCurrentDirectoryA(before);
         ExpectLaunch(records, 0, c.arguments);
         EXPECT_EQ(ProcessesStarted(), started + 1);
@@ -351,7 +399,7 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     const std::string big = kit_.root + "\\big.run", pipeName = "\\\\.\\pipe\\starter-hostile";
     {
         std::ofstream out(big, std::ios::binary);
-        out << kit_.work << "\r\n" << OwnFolder() << "recorder.exe\r\n";
+        out << kit_.work << "\r\n" << recorder_ << "\r\n";
         const std::string mib(1 << 20, 'p');
         for (int i = 0; i < 600; ++i)
             out << mib;
@@ -362,7 +410,7 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 4096,
                                    4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_)));
+    ASSERT_TRUE(StartResident());
     ExpectLaunch(kit_.records, 1, Args{"-x"});
 
     // What each may launch: nothing when the run file names no program; with
@@ -372,10 +420,8 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
     const std::string exe = "\"{EXE}\" \"";
     ExpectLaterStarts({
         {"a 600 MiB parameters line", exe + big + "\"", Args{}, MAY_NOT_LAUNCH},
-        {"a 600 MiB parameters line and a document", exe + big + "\" order.xhtml", Args{"order.xhtml"},
-         MAY_NOT_LAUNCH},
-        {"a 600 MiB parameters line and a document with a blank", exe + big + "\" \"my order.xhtml\"",
-         Args{"my order.xhtml"}, MAY_NOT_LAUNCH},
+        {"600 MiB and a document", exe + big + "\" order.xhtml", Args{"order.xhtml"}, MAY_NOT_LAUNCH},
+        {"600 MiB and a blank", exe + big + "\" \"my order.xhtml\"", Args{"my order.xhtml"}, MAY_NOT_LAUNCH},
         {"NUL", exe + "NUL\" order.xhtml", std::nullopt},
         {"CON", exe + "CON\" order.xhtml", std::nullopt},
         {"a named pipe", exe + pipeName + "\" order.xhtml", std::nullopt},
@@ -409,21 +455,16 @@ std::vector<std::string> PlantedNames()
     GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
     std::vector<std::string> names;
     std::istringstream entries(overrides);
-    for (std::string entry; std::getline(entries, entry, ';');) {
-        size_t eq = entry.find('=');
-        if (eq == std::string::npos || entry.substr(eq) != "=n,b")
-            continue;
-        std::istringstream list(entry.substr(0, eq));
-        for (std::string name; std::getline(list, name, ',');)
-            names.push_back(name);
-    }
+    for (std::string entry; std::getline(entries, entry, ';');)
+        if (size_t eq = entry.find('='); eq != std::string::npos && entry.substr(eq) == "=n,b")
+            for (std::istringstream list(entry.substr(0, eq)); std::getline(list, entry, ',');)
+                names.push_back(entry);
     return names;
 }
 
 TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
 {
-    const char* underTest = std::getenv("STARTER_UNDER_TEST");
-    if (underTest && *underTest) {
+    if (const char* underTest = std::getenv("STARTER_UNDER_TEST"); underTest && *underTest) {
         ASSERT_TRUE(CopyFileA(underTest, kit_.starter.c_str(), FALSE)) << underTest;
     }
     // The launch entry opens tavelkin.exe in the program's folder; the
@@ -432,24 +473,26 @@ TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
     WriteBytes(kit_.run, kit_.work + "\r\n" + kit_.tavelkin + "\r\n-x\r\n");
     std::vector<std::string> names = PlantedNames();
     ASSERT_FALSE(names.empty()) << "WINEDLLOVERRIDES names no DLL to plant";
+    const std::string marker = OwnFolder() + "marker.dll";
     for (const std::string& folder : {kit_.folder, kit_.work})
         for (const std::string& name : names)
-            ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE))
-                << folder << name;
+            ASSERT_TRUE(CopyFileA(marker.c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE)) << folder << name;
     const std::string markers = MakeTempFolder("markers");
     SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
     // The control: a marker loaded on purpose leaves its record.
     const std::string control = kit_.work + "\\marker-control.dll";
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "marker.dll").c_str(), control.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(marker.c_str(), control.c_str(), FALSE));
     HMODULE loaded = LoadLibraryA(control.c_str());
-    EXPECT_TRUE(loaded && ReadRecords(markers).size() == 1) << "a marker loaded on purpose leaves its record";
+    std::vector<Record> own = ReadRecords(markers);
+    EXPECT_TRUE(loaded && own.size() == 1 && std::strtoul(own[0]["pid"].c_str(), nullptr, 10) == GetCurrentProcessId())
+        << "a marker loaded on purpose leaves its record, of this process";
     FreeLibrary(loaded);
 
-    EXPECT_TRUE(StartResident(Expand("\"{EXE}\" \"{RUN}\"", kit_), kit_.work.c_str()))
-        << "the starter stays resident, with its tray icon";
+    const bool resident = StartResident("\"{EXE}\" \"{RUN}\"", kit_.work.c_str());
+    EXPECT_TRUE(resident) << "the starter stays resident, with its tray icon";
     const DWORD pid = starter_.dwProcessId;
-    EXPECT_EQ(WaitForRecords(kit_.records, 1).size(), 1u) << "the start-up launch";
-    if (window_) {
+    EXPECT_EQ(ReadRecords(kit_.records).size(), 1u) << "the start-up launch, ended";
+    if (resident) {
         PostMessageA(window_, WM_COMMAND, IDM_ABOUT, 0);
         HWND box = nullptr;
         EXPECT_TRUE(WaitFor([&] { return (box = VisibleWindow("#32770", pid)) != nullptr; })) << "the about box";
@@ -457,7 +500,7 @@ TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
             PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         EXPECT_TRUE(WaitFor([&] { return VisibleWindow("#32770", pid) == nullptr; })) << "the about box closes";
         PostMessageA(window_, WM_COMMAND, IDM_LAUNCH, 0);
-        EXPECT_EQ(WaitForRecords(kit_.records, 2).size(), 2u) << "the launch entry";
+        EXPECT_TRUE(WaitFor([&] { return ReadRecords(kit_.records).size() == 2; })) << "the launch entry";
         PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
     }
     EXPECT_EQ(ExitCode(starter_.hProcess), 0u) << "the starter quits";
@@ -475,19 +518,13 @@ protected:
     {
         Starter::SetUp();
         CreateDirectoryA((kit_.folder + "\\examples").c_str(), nullptr);
-        WriteBytes(kit_.folder + "\\examples\\reference.xhtml", "<html/>");
-        WriteBytes(kit_.folder + "\\examples\\feedback.xhtml", "<html/>");
-        StartStarter();
+        for (const char* name : {"reference", "feedback"})
+            WriteBytes(kit_.folder + "\\examples\\" + name + ".xhtml", "<html/>");
+        // Its own launch, of the run file it does not find, is done by then.
+        ASSERT_TRUE(StartResident("\"{EXE}\"", kit_.work.c_str()));
     }
 
-    void StartStarter()
-    {
-        ASSERT_TRUE(StartResident("\"" + kit_.starter + "\"", kit_.work.c_str()));
-        // The starter's own launch, of the run file it does not find, is done.
-        ASSERT_TRUE(WaitUntilRunning(1));
-    }
-
-    Handlers handlers_{OwnFolder() + "recorder.exe"};
+    Handlers handlers_{recorder_};
 };
 
 struct OpenCase {
@@ -502,7 +539,7 @@ TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
     // The launch opens tavelkin.exe in the kit in its folder, the others the
     // handlers registered.
     const Record launcher = {{"exe", kit_.tavelkin}, {"cwd", kit_.folder}};
-    const Record handler = {{"exe", OwnFolder() + "recorder.exe"}};
+    const Record handler = {{"exe", recorder_}};
     const OpenCase cases[] = {
         {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, launcher},
         {"reference", {IDM_REFERENCE}, {kit_.folder + "\\examples\\reference.xhtml"}, handler},
@@ -542,8 +579,7 @@ TEST_F(TrayCommands, AboutShowsTheBoxOwnedByTheTrayWindowUntilItCloses)
         DWORD shown = GetTickCount();
         EXPECT_EQ(GetWindow(box, GW_OWNER), window_);
         // Modal inside the command, yet the tray window answers sent messages.
-        DWORD_PTR ignored;
-        EXPECT_TRUE(SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored));
+        EXPECT_TRUE(SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr));
         if (click)
             PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 30000));
@@ -578,7 +614,7 @@ TEST_F(TrayCommands, QuitTakesTheIconAwayAndEndsWith0)
     for (const QuitCase& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.openClass) {
-            StartStarter();
+            ASSERT_TRUE(StartResident("\"{EXE}\"", kit_.work.c_str()));
             PostMessageA(window_, c.message, c.wParam, c.lParam);
             ASSERT_TRUE(WaitFor([&] { return VisibleWindow(c.openClass, starter_.dwProcessId) != nullptr; }));
         }

@@ -49,93 +49,33 @@ std::string MakeTempFolder(const std::string& label)
     }
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string NewRecordFolder()
-{
-    std::string records = MakeTempFolder("records");
-    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
-    return records;
-}
-
-void WriteRunFile(const Kit& kit, const char* line2)
-{
-    WriteBytes(kit.run,
-               kit.work + "\r\n" + OwnFolder() + "recorder.exe\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
-}
-
-Kit MakeKit(const std::string& label)
-{
-    Kit kit;
-    kit.root = MakeTempFolder(label);
-    kit.folder = kit.root + "\\my kit";
-    kit.work = kit.root + "\\work folder";
-    CreateDirectoryA(kit.folder.c_str(), nullptr);
-    CreateDirectoryA(kit.work.c_str(), nullptr);
-    kit.starter = kit.folder + "\\starter.exe";
-    CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit.starter.c_str(), FALSE);
-    kit.tavelkin = kit.folder + "\\tavelkin.exe";
-    CopyFileA((OwnFolder() + "recorder.exe").c_str(), kit.tavelkin.c_str(), FALSE);
-    kit.run = kit.folder + "\\tavelkin.run";
-    WriteRunFile(kit);
-    kit.records = NewRecordFolder();
-    kit.doc = kit.root + "\\my documents\\my order.xhtml";
-    return kit;
-}
-
-std::string Expand(std::string text, const Kit& kit)
-{
-    for (auto [key, value] : {std::make_pair("{EXE}", kit.starter), std::make_pair("{RUN}", kit.run),
-                              std::make_pair("{DOC}", kit.doc)})
-        for (size_t at; (at = text.find(key)) != std::string::npos;)
-            text.replace(at, std::strlen(key), value);
-    return text;
-}
-
-// Calls back with each record file's name in the folder.
-static void EachRecordFile(const std::string& folder, const std::function<void(const WIN32_FIND_DATAA&)>& each)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\record-*.txt").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do
-        each(data);
-    while (FindNextFileA(find, &data));
-    FindClose(find);
-}
-
 std::vector<Record> ReadRecords(const std::string& folder)
 {
     std::map<std::string, Record> found; // by the time written, then the name
-    EachRecordFile(folder, [&](const WIN32_FIND_DATAA& data) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\record-*.txt").c_str(), &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
         char when[24];
         std::snprintf(when, sizeof when, "%010lu%010lu", data.ftLastWriteTime.dwHighDateTime,
                       data.ftLastWriteTime.dwLowDateTime);
         Record& record = found[when + std::string(data.cFileName)];
-        std::ifstream in(folder + "\\" + data.cFileName, std::ios::binary);
+        record["file"] = folder + "\\" + data.cFileName;
+        std::ifstream in(record["file"], std::ios::binary);
         for (std::string line; std::getline(in, line);)
             if (size_t eq = line.find('='); eq != std::string::npos)
                 record[line.substr(0, eq)] = line.substr(eq + 1);
-    });
+    }
+    FindClose(find); // fails harmlessly when nothing was found
     std::vector<Record> records;
     for (auto& f : found)
         records.push_back(f.second);
     return records;
 }
 
-std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWORD timeoutMs)
-{
-    WaitFor([&] { return ReadRecords(folder).size() >= count; }, timeoutMs);
-    return ReadRecords(folder);
-}
-
 void ClearRecords(const std::string& folder)
 {
-    EachRecordFile(folder, [&](const WIN32_FIND_DATAA& data) { DeleteFileA((folder + "\\" + data.cFileName).c_str()); });
+    for (Record& record : ReadRecords(folder))
+        DeleteFileA(record["file"].c_str());
 }
 
 std::vector<std::string> Arguments(const Record& record)
@@ -156,19 +96,9 @@ DWORD ProcessOf(HWND window)
     return id;
 }
 
-HWND WaitForResident(DWORD processId, DWORD timeoutMs)
-{
-    HWND window = nullptr;
-    bool there = WaitFor([&] {
-        return (window = Resident()) && ProcessOf(window) == processId && TrayIconPresent(window, STARTER_ICON_UID);
-    }, timeoutMs);
-    return there ? window : nullptr;
-}
-
 DWORD Quit(HWND window, HANDLE process)
 {
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, &ignored);
+    SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 20000, nullptr); // no result wanted
     return ExitCode(process);
 }
 
@@ -197,10 +127,9 @@ PROCESS_INFORMATION StartProcess(const char* application, std::string commandLin
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(application, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &startup,
-                        &started))
-        return {};
-    return started;
+    bool ok = CreateProcessA(application, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &startup,
+                             &started);
+    return ok ? started : PROCESS_INFORMATION{};
 }
 
 DWORD ExitCode(HANDLE process, DWORD timeoutMs)

@@ -22,36 +22,14 @@ std::string OwnFolder();
 // A fresh empty folder below the system's temporary folder, without a
 // trailing backslash.
 std::string MakeTempFolder(const std::string& label);
-void WriteBytes(const std::string& path, const std::string& bytes);
-
-// A fresh folder for the records of what starts next: STARTER_RECORD_DIR
-// names it from now on, for this program and what it starts.
-std::string NewRecordFolder();
-
-// A kit as a user has it, in a fresh folder: "my kit" (a blank in its name)
-// holding a copy of starter.exe, the recording program as tavelkin.exe and
-// the run file tavelkin.run (see WriteRunFile); "work folder" beside it; a
-// fresh record folder, see NewRecordFolder; and the path of a document with
-// blanks in its folder's name and its own, which is not there.
-struct Kit {
-    std::string root, folder, starter, tavelkin, run, work, records, doc;
-};
-Kit MakeKit(const std::string& label);
-// Writes the kit's run file: it opens the recording program (the one beside
-// this program) in the work folder, with line 2 (none: nullptr).
-void WriteRunFile(const Kit& kit, const char* line2 = "-x");
-// The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
-// file and document.
-std::string Expand(std::string text, const Kit& kit);
 
 // What the recording program wrote of one start: "commandline", "cwd",
-// "exe", "pid", "argc" and "arg1" ... as its C runtime parsed them.
+// "exe", "pid", "argc" and "arg1" ... as its C runtime parsed them; and
+// "file", the record's own path.
 using Record = std::map<std::string, std::string>;
 
 // The records that the recording program has left in a folder, oldest first.
 std::vector<Record> ReadRecords(const std::string& folder);
-// Waits until the folder holds at least `count` records and returns them.
-std::vector<Record> WaitForRecords(const std::string& folder, size_t count, DWORD timeoutMs = 20000);
 void ClearRecords(const std::string& folder);
 // The arguments after the program's own name, as the recorded program's C
 // runtime handed them to it.
@@ -60,9 +38,6 @@ std::vector<std::string> Arguments(const Record& record);
 // The resident starter's window, and the process of any window.
 HWND Resident();
 DWORD ProcessOf(HWND window);
-// The resident starter's window once it is that process's and its tray icon
-// is there; nullptr if that does not come within the bound.
-HWND WaitForResident(DWORD processId, DWORD timeoutMs = 20000);
 // Ends a resident starter by the path its quit command takes, and returns
 // its exit code as ExitCode does.
 DWORD Quit(HWND window, HANDLE process);
