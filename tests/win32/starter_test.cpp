@@ -28,15 +28,6 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A fresh folder for the records of what starts next: STARTER_RECORD_DIR
-// names it from now on, for this program and what it starts.
-std::string NewRecordFolder()
-{
-    std::string records = MakeTempFolder("records");
-    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
-    return records;
-}
-
 // A kit as a user has it, in a fresh folder: "my kit" (a blank in its name)
 // holding a copy of starter.exe, the recording program as tavelkin.exe and
 // the run file tavelkin.run; "work folder" beside it; a fresh record folder;
@@ -97,10 +88,7 @@ protected:
     bool StartResident(const std::string& commandLine = "\"{EXE}\" \"{RUN}\"", const char* folder = nullptr)
     {
         starter_ = Start(commandLine, folder);
-        return WaitFor([&] {
-            return (window_ = Resident()) && ProcessOf(window_) == starter_.dwProcessId &&
-                   TrayIconPresent(window_, TRAY_ICON_UID);
-        }) && WaitUntilRunning(1);
+        return (window_ = WaitForResident(starter_.dwProcessId)) && WaitUntilRunning(1);
     }
 
     // The records once every process started has ended but `staying`.

@@ -49,6 +49,13 @@ std::string MakeTempFolder(const std::string& label)
     }
 }
 
+std::string NewRecordFolder()
+{
+    std::string records = MakeTempFolder("records");
+    SetEnvironmentVariableA("STARTER_RECORD_DIR", records.c_str());
+    return records;
+}
+
 std::vector<Record> ReadRecords(const std::string& folder)
 {
     std::map<std::string, Record> found; // by the time written, then the name
@@ -94,6 +101,15 @@ DWORD ProcessOf(HWND window)
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
     return id;
+}
+
+HWND WaitForResident(DWORD processId, DWORD timeoutMs)
+{
+    HWND window = nullptr;
+    bool there = WaitFor([&] {
+        return (window = Resident()) && ProcessOf(window) == processId && TrayIconPresent(window, STARTER_ICON_UID);
+    }, timeoutMs);
+    return there ? window : nullptr;
 }
 
 DWORD Quit(HWND window, HANDLE process)

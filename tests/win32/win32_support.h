@@ -28,6 +28,10 @@ std::string MakeTempFolder(const std::string& label);
 // "file", the record's own path.
 using Record = std::map<std::string, std::string>;
 
+// A fresh folder for the records of what starts next: STARTER_RECORD_DIR
+// names it from now on, for this program and what it starts.
+std::string NewRecordFolder();
+
 // The records that the recording program has left in a folder, oldest first.
 std::vector<Record> ReadRecords(const std::string& folder);
 void ClearRecords(const std::string& folder);
@@ -38,6 +42,9 @@ std::vector<std::string> Arguments(const Record& record);
 // The resident starter's window, and the process of any window.
 HWND Resident();
 DWORD ProcessOf(HWND window);
+// The resident starter of that process, once its window and icon are there;
+// nullptr if they are not within the bound.
+HWND WaitForResident(DWORD processId, DWORD timeoutMs = 20000);
 // Ends a resident starter by the path its quit command takes, and returns
 // its exit code as ExitCode does.
 DWORD Quit(HWND window, HANDLE process);
