@@ -17,7 +17,6 @@ struct CentreCase {
 
 TEST(Centre, WindowToPosition)
 {
-    const std::optional<Rect> none;
     const CentreCase cases[] = {
         {"400x300 in a work area above a taskbar", {0, 0, 400, 300}, Rect{0, 0, 1024, 738}, 1024, 768, {312, 219}},
         {"where the window stood does not count", {-50, 900, 350, 1200}, Rect{0, 0, 1024, 738}, 1024, 768, {312, 219}},
@@ -30,9 +29,9 @@ TEST(Centre, WindowToPosition)
         {"negative area, odd differences", {0, 0, 401, 301}, Rect{-1000, -700, -200, -100}, 1024, 768, {-801, -551}},
         {"negative area, one unit larger", {0, 0, 1025, 769}, Rect{-1024, -768, 0, 0}, 1024, 768, {-1025, -769}},
         {"negative area, three units larger", {0, 0, 1027, 771}, Rect{-1024, -768, 0, 0}, 1024, 768, {-1024, -768}},
-        {"no work area: the whole screen", {0, 0, 400, 300}, none, 1024, 768, {312, 234}},
-        {"no work area: the screen bounds it too", {0, 0, 801, 601}, none, 800, 600, {-1, -1}},
-        {"no work area: larger than the screen", {0, 0, 1000, 300}, none, 640, 480, {0, 90}},
+        {"no work area: the whole screen", {0, 0, 400, 300}, std::nullopt, 1024, 768, {312, 234}},
+        {"no work area: the screen bounds it too", {0, 0, 801, 601}, std::nullopt, 800, 600, {-1, -1}},
+        {"no work area: larger than the screen", {0, 0, 1000, 300}, std::nullopt, 640, 480, {0, 90}},
     };
     for (const CentreCase& c : cases) {
         SCOPED_TRACE(c.name);

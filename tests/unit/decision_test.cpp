@@ -16,9 +16,14 @@ struct DecisionCase {
 };
 
 // Each case runs in a fresh current folder that holds the default run file
-// too, so the empty-tail cases read it from there.
+// too, so the empty-tail cases read it from there. No decision changes a file.
 TEST(Decision, FromTailAndRunFileToRequest)
 {
+    const std::string mib(1 << 20, 'm');
+    std::string manyTokens = "{RUN}";
+    for (int i = 0; i < 100000; ++i)
+        manyTokens += " t" + std::to_string(i);
+    const char* const kit = "d\np\n-x\n";
     const DecisionCase cases[] = {
         {"empty tail reads the default run file", "", "C:\\Work\nprog.exe\n-x\n", true, "prog.exe", "-x", "C:\\Work"},
         {"absent tail reads it too", None, "C:\\Work\nprog.exe\n-x\n", true, "prog.exe", "-x", "C:\\Work"},
@@ -43,6 +48,26 @@ TEST(Decision, FromTailAndRunFileToRequest)
         {"document with a tab is quoted", "{RUN} a\tb", "d\np\n-x\n", true, "p", "-x \"a\tb\"", "d"},
         {"document with a quote, no blank, as it is", "{RUN} a\"b", "d\np\n-x\n", true, "p", "-x a\"b", "d"},
         {"CR LF run file", "{RUN} doc", "C:\\W\r\nC:\\p.exe\r\n-a -b\r\n", true, "C:\\p.exe", "-a -b doc", "C:\\W"},
+        // Odd and hostile tails: whatever the quotes, tabs and sizes, no crash and no hang.
+        {"a quote alone", "\"", kit, false, None, None, None},
+        {"unclosed quote after a blank", "\" {RUN} doc", kit, false, None, None, None},
+        {"unclosed quoted document", "{RUN} \"my doc", kit, true, "p", "-x", "d"},
+        {"two quotes: an empty run-file name", "\"\"", kit, true, None, "", None},
+        {"three quotes", "\"\"\"", kit, true, None, "", None},
+        {"four quotes", "\"\"\"\"", kit, true, None, "", None},
+        {"empty quoted name and document", "\"\" \"\"", kit, true, None, "", None},
+        {"quoted run file, empty quoted document", "\"{RUN}\" \"\"", kit, true, "p", "-x", "d"},
+        {"quoted run file, quote-only document", "\"{RUN}\" \"", kit, true, "p", "-x", "d"},
+        {"a tab alone names no file", "\t", kit, true, None, "", None},
+        {"a tab joins run file and document", "{RUN}\tdoc", kit, true, None, "", None},
+        {"a document after a tab is quoted", "{RUN} \tdoc", kit, true, "p", "-x \"\tdoc\"", "d"},
+        {"a document of tabs", "{RUN} \t\t", kit, true, "p", "-x \"\t\t\"", "d"},
+        {"100,000 tokens: the second is the document", manyTokens, kit, true, "p", "-x t0", "d"},
+        {"a 1 MiB document", "{RUN} " + mib, kit, true, "p", "-x " + mib, "d"},
+        {"a 1 MiB document with a blank", "{RUN} \"" + mib + " " + mib + "\"", kit, true, "p",
+         "-x \"" + mib + " " + mib + "\"", "d"},
+        {"a 1 MiB run-file name", mib + " doc", kit, true, None, "", None},
+        {"a 1 MiB quoted run-file name, unclosed", "\"" + mib, kit, false, None, None, None},
     };
     const fs::path before = fs::current_path();
     for (const DecisionCase& c : cases) {
@@ -53,6 +78,7 @@ TEST(Decision, FromTailAndRunFileToRequest)
         for (const char* name : {"kit.run", "my kit/tavelkin.run", DEFAULT_RUN_FILE})
             if (c.runFile)
                 dir.Write(name, c.runFile);
+        dir.Freeze();
         fs::current_path(dir.path);
         auto got = DecideLaunch(c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None);
         fs::current_path(before);

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "launch.h"
+#ifdef _WIN32
+#include "launch_shell.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -17,6 +20,13 @@
 
 namespace fs = std::filesystem;
 inline const Text None;
+
+// Every conversion to the ANSI code page at hand.
+#ifdef _WIN32
+inline const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
+#else
+inline const AnsiConversion kConversions[] = {Cp1252FromUtf16};
+#endif
 
 // Shift-JIS-like lead bytes, fixed so that the tests do not depend on the
 // machine's code page. 0x5C, the backslash, is a valid trail byte there.
@@ -39,10 +49,11 @@ inline void ExpectValue(const Text& got, const Text& want, const std::string& wh
 }
 
 // Lines from, from + 1, ... of a run file.
-inline void ExpectLines(const std::string& path, const std::vector<Text>& want, unsigned long from = 0)
+inline void ExpectLines(const std::string& path, const std::vector<Text>& want, unsigned long from = 0,
+                        AnsiConversion toAnsi = Cp1252FromUtf16)
 {
     for (unsigned long n = 0; n < want.size(); ++n)
-        ExpectValue(ReadRunFileLine(path, from + n), want[n], "line " + std::to_string(from + n));
+        ExpectValue(ReadRunFileLine(path, from + n, toAnsi), want[n], "line " + std::to_string(from + n));
 }
 
 // A decision: whether a request is made, and then its values (none without one).
@@ -114,3 +125,24 @@ struct TempFolder {
         return (path / name).string();
     }
 };
+
+struct LineCase {
+    const char* name;
+    std::string bytes;
+    std::vector<Text> values; // of lines from, from + 1, ...
+    unsigned long from = 0;
+};
+
+// Each case from a file of its own, read with every conversion at hand; no
+// read changes the file.
+inline void ExpectLineCases(const std::vector<LineCase>& cases)
+{
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const std::string path = dir.Write("case.run", c.bytes);
+        dir.Freeze();
+        for (AnsiConversion toAnsi : kConversions)
+            ExpectLines(path, c.values, c.from, toAnsi);
+    }
+}

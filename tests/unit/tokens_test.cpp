@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct TokenCase {
     const char* tail;
     Text first;
@@ -54,6 +56,8 @@ struct SplitCase {
 
 TEST(Tokens, TailIsTheLineLessTheProgramName)
 {
+    const std::string mib(1 << 20, 'n');
+    const std::string separators(100000, ' ');
     const SplitCase cases[] = {
         {"\"C:\\Program Files\\starter.exe\" \"C:\\Kit\\tavelkin.run\" \"C:\\Work\\order.xhtml\"", NoLeadBytes,
          "\"C:\\Kit\\tavelkin.run\" \"C:\\Work\\order.xhtml\""},
@@ -71,9 +75,18 @@ TEST(Tokens, TailIsTheLineLessTheProgramName)
         {"\"C:\\abc\x83", FakeLeadByte, ""},
         // Unquoted, every byte above a blank belongs to the name, lead or not.
         {"C:\\\x83\x20kit.run", FakeLeadByte, "kit.run"},
+        // Odd lines: huge names, runs of separators, lead bytes up to the end, a NUL.
+        {mib + " kit.run", NoLeadBytes, "kit.run"},
+        {"\"" + mib + "\"kit.run", NoLeadBytes, "kit.run"},
+        {"s.exe" + separators + "kit.run", NoLeadBytes, "kit.run"},
+        {"s.exe" + separators + "\t\x01", NoLeadBytes, ""}, // only separators after the name
+        {"\"C:\\s\x81", FakeLeadByte, ""}, // unclosed quoted name ending in a lead byte
+        {"\"\x81\x81\x81\x81\x81", FakeLeadByte, ""},
+        {"\"", FakeLeadByte, ""},
+        {"s.exe \0kit.run"s, NoLeadBytes, "\0kit.run"s},
     };
-    for (const SplitCase& c : cases)
-        EXPECT_EQ(CommandLineTail(c.text, c.lead), c.want) << c.text;
+    for (const SplitCase& c : cases) // a MiB is not printed on failure
+        ExpectValue(CommandLineTail(c.text, c.lead), c.want, c.text.substr(0, 80));
 }
 
 // FakeLeadByte: 0x5C, the backslash, is a valid trail byte there.
