@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <tuple>
@@ -33,13 +32,10 @@ BOOL CALLBACK OnType(HMODULE module, LPSTR type, LONG_PTR found)
 }
 
 // build/win32/starter.exe, beside the folder of the test programs, as a data file.
-HMODULE g_starter;
+const std::string g_starterPath = OwnFolder() + "..\\starter.exe";
+const HMODULE g_starter = LoadLibraryExA(g_starterPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 
 struct Resources : ::testing::Test {
-    static void SetUpTestSuite()
-    {
-        g_starter = LoadLibraryExA((OwnFolder() + "..\\starter.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    }
     void SetUp() override { ASSERT_NE(g_starter, nullptr) << "starter.exe could not be loaded"; }
 };
 
@@ -107,14 +103,9 @@ TEST_F(Resources, IconGroupsListTheirImagesInOrderAndEveryResourceIsThereInGerma
     EXPECT_EQ(found, expected);
 }
 
-struct MenuItemCase {
-    const char* text; // nullptr: a separator
-    UINT id;
-};
-
 TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
 {
-    const MenuItemCase items[] = {
+    const std::pair<const char*, UINT> items[] = { // the text, nullptr for a separator, and the identifier
         {"&Launch Velmora", IDM_LAUNCH}, {nullptr, 0},       {"DVQ-&Reference", IDM_REFERENCE},
         {"&Feedback Form", IDM_FEEDBACK}, {nullptr, 0},      {"&About Tavelkin", IDM_ABOUT},
         {"&Tavelkin Website", IDM_WEBSITE}, {nullptr, 0},    {"&Quit", IDM_QUIT},
@@ -129,6 +120,7 @@ TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
     ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(std::size(items)));
     for (UINT i = 0; i < std::size(items); ++i) {
         SCOPED_TRACE(i);
+        auto [label, id] = items[i];
         char text[64] = "";
         MENUITEMINFOA info = {};
         info.cbSize = sizeof info;
@@ -136,11 +128,11 @@ TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
         info.dwTypeData = text;
         info.cch = sizeof text;
         ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &info));
-        EXPECT_EQ(info.fType, items[i].text ? MFT_STRING : MFT_SEPARATOR);
+        EXPECT_EQ(info.fType, label ? MFT_STRING : MFT_SEPARATOR);
         EXPECT_EQ(info.hSubMenu, nullptr);
-        if (items[i].text) {
-            EXPECT_STREQ(text, items[i].text);
-            EXPECT_EQ(info.wID, items[i].id);
+        if (label) {
+            EXPECT_STREQ(text, label);
+            EXPECT_EQ(info.wID, id);
             EXPECT_EQ(info.fState, 0u); // enabled, unchecked, not the default
         }
     }
@@ -196,10 +188,9 @@ TEST_F(Resources, TheAboutPictureIs412By312With256Colours)
 
 TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
 {
-    std::string path = OwnFolder() + "..\\starter.exe";
-    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), nullptr));
+    std::vector<char> info(GetFileVersionInfoSizeA(g_starterPath.c_str(), nullptr));
     ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    ASSERT_TRUE(GetFileVersionInfoA(g_starterPath.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
     void* value = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &size));
@@ -215,12 +206,9 @@ TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
     ASSERT_EQ(size, 4u);
     EXPECT_EQ(*static_cast<DWORD*>(value), MAKELONG(STARTER_RESOURCE_LANGUAGE, 1200)); // German, Unicode
     const std::pair<const char*, const char*> strings[] = {
-        {"ProductName", "Tavelkin"},
-        {"FileDescription", "Tavelkin starter"},
-        {"FileVersion", STARTER_VERSION},
-        {"ProductVersion", STARTER_VERSION},
-        {"CompanyName", "Tavelkin team"},
-        {"LegalCopyright", "\xA9 2026 Tavelkin team. All rights reserved."},
+        {"ProductName", "Tavelkin"},          {"FileDescription", "Tavelkin starter"},
+        {"FileVersion", STARTER_VERSION},     {"ProductVersion", STARTER_VERSION},
+        {"CompanyName", "Tavelkin team"},     {"LegalCopyright", "\xA9 2026 Tavelkin team. All rights reserved."},
     };
     for (auto [key, expected] : strings) {
         std::string query = std::string("\\StringFileInfo\\040704B0\\") + key;

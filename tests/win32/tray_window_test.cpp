@@ -8,6 +8,8 @@
 
 #include <shellapi.h>
 
+#include <tuple>
+
 namespace {
 
 struct Popup {
@@ -18,7 +20,8 @@ struct Popup {
 };
 Popup g_popup;
 
-// Watches the menu and closes it as soon as it waits for input.
+// TrayWindowProc, watching the menu and closing it as soon as it waits for
+// input.
 LRESULT CALLBACK Observer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -65,8 +68,7 @@ void PutNotifyImport(void* function)
 
 // A tray window of this process, whose resources are the starter's own,
 // for each case; the first `addsToFail` adds of its icon fail.
-template <int addsToFail> class TrayWindowFailing : public ::testing::Test {
-protected:
+template <int addsToFail> struct TrayWindowFailing : ::testing::Test {
     void SetUp() override
     {
         g_addsToFail = addsToFail;
@@ -74,7 +76,7 @@ protected:
         PutNotifyImport(reinterpret_cast<void*>(FailingNotify));
         g_instance = GetModuleHandleA(nullptr);
         WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = TrayWindowProc;
+        windowClass.lpfnWndProc = Observer;
         windowClass.hInstance = g_instance;
         windowClass.lpszClassName = "TrayWindowUnderTest";
         RegisterClassA(&windowClass);
@@ -109,15 +111,9 @@ TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
     EXPECT_EQ(msg.wParam, 0u);
 }
 
-struct NotifyCase {
-    const char* name;
-    LPARAM mouse;
-    bool popsUp;
-};
-
 TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
 {
-    const NotifyCase cases[] = {
+    const std::tuple<const char*, LPARAM, bool> cases[] = { // what the icon tells, and whether the menu pops up
         {"left press", WM_LBUTTONDOWN, true},
         {"right press", WM_RBUTTONDOWN, true},
         {"left release", WM_LBUTTONUP, false},
@@ -128,18 +124,17 @@ TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
         {"context menu", WM_CONTEXTMENU, false},
         {"press with more in the high word", MAKELPARAM(WM_LBUTTONDOWN, TRAY_ICON_UID), false},
     };
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Observer));
-    for (const NotifyCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (auto [name, mouse, popsUp] : cases) {
+        SCOPED_TRACE(name);
         // Room around the cursor, so that the menu is not pushed back onto the screen.
         SetCursorPos(500, 400);
         g_popup = Popup();
-        SendMessageA(window_, WM_TRAYNOTIFY, TRAY_ICON_UID, c.mouse);
+        SendMessageA(window_, WM_TRAYNOTIFY, TRAY_ICON_UID, mouse);
         MSG msg;
         bool nullPosted = PeekMessageA(&msg, window_, WM_NULL, WM_NULL, PM_REMOVE);
-        EXPECT_EQ(g_popup.shown, c.popsUp ? 1 : 0);
-        EXPECT_EQ(nullPosted, c.popsUp);
-        if (!c.popsUp)
+        EXPECT_EQ(g_popup.shown, popsUp ? 1 : 0);
+        EXPECT_EQ(nullPosted, popsUp);
+        if (!popsUp)
             continue;
         EXPECT_EQ(g_popup.menu, g_trayMenu);
         EXPECT_TRUE(g_popup.ownerInForeground);
@@ -175,12 +170,11 @@ std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 
 TEST(ProgramFolderOfTheExecutable, HoldsTheWholePathWhateverItsLength)
 {
-    g_instance = GetModuleHandleA(nullptr);
-    EXPECT_EQ(ProgramFolder(), OwnFolder());
-
-    // A copy of the starter deep enough that its path does not fit MAX_PATH.
-    // Only the wide functions reach there, and no program can be started
-    // from there, but one can be loaded.
+    // This program's own folder is checked where the tray window's creation
+    // keeps it (CreationAddsTheIconAndDestructionRemovesIt). Here a copy of
+    // the starter deep enough that its path does not fit MAX_PATH. Only the
+    // wide functions reach there, and no program can be started from there,
+    // but one can be loaded.
     std::string deep = MakeTempFolder("deep");
     for (int i = 0; i < 12; ++i) {
         deep += "\\folder-number-" + std::to_string(i) + "-of-twelve";
@@ -192,10 +186,9 @@ TEST(ProgramFolderOfTheExecutable, HoldsTheWholePathWhateverItsLength)
     HMODULE module = LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(module, nullptr);
     g_instance = module;
-    Text folder = ProgramFolder();
+    EXPECT_EQ(ProgramFolder(), deep + "\\");
     g_instance = GetModuleHandleA(nullptr);
     FreeLibrary(module);
-    EXPECT_EQ(folder, deep + "\\");
 }
 
 } // namespace
