@@ -17,33 +17,18 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using Args = std::vector<std::string>;
 
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A kit as a user has it, in a fresh folder: "my kit" (a blank in its name)
-// holding a copy of starter.exe, the recording program as tavelkin.exe and
-// the run file tavelkin.run; "work folder" beside it; a fresh record folder;
-// and the path of a document with blanks in its folder's name and its own,
-// which is not there. The fixture's SetUp fills the folders.
-struct Kit {
-    std::string root = MakeTempFolder("starter"), folder = root + "\\my kit", work = root + "\\work folder";
-    std::string starter = folder + "\\starter.exe", tavelkin = folder + "\\tavelkin.exe";
-    std::string run = folder + "\\tavelkin.run", records = NewRecordFolder();
-    std::string doc = root + "\\my documents\\my order.xhtml";
-};
-
 // How a later starter is started, beside its command line.
 enum Way { PLAIN, IN_KIT_FOLDER, NAME_AS_APPLICATION, MAY_NOT_LAUNCH };
 
-struct LaterStart {
+// A later starter's start, or the shell's launch in-process from a tail.
+struct StartCase {
     const char* name;
     std::string commandLine;       // {EXE}, {RUN} and {DOC} as Expand replaces them
     std::optional<Args> arguments; // what the launched program receives; nullopt: no launch
@@ -51,6 +36,7 @@ struct LaterStart {
     // the starter's path as CreateProcessA's application too; MAY_NOT_LAUNCH:
     // the launch may be absent (when no room can be had for its parameters).
     Way way = PLAIN;
+    const char* line2 = "-x"; // of the run file the shell's launch reads; nullptr: two lines only
 };
 
 // Starts real starters from a kit, and ends whatever is left of them.
@@ -60,18 +46,19 @@ protected:
     // file and document.
     std::string Expand(std::string text) const
     {
-        for (auto [key, value] : {std::make_pair("{EXE}", kit_.starter), std::make_pair("{RUN}", kit_.run),
-                                  std::make_pair("{DOC}", kit_.doc)})
+        for (auto [key, value] : {std::pair("{EXE}", exe_), std::pair("{RUN}", run_), std::pair("{DOC}", doc_)})
             for (size_t at; (at = text.find(key)) != std::string::npos;)
                 text.replace(at, std::strlen(key), value);
         return text;
     }
 
-    // Writes the kit's run file: it opens the recording program in the work
-    // folder, with line 2 (none: nullptr).
-    void WriteRunFile(const char* line2 = "-x")
+    // Writes the kit's run file: it opens the program (none given: the
+    // recording program beside this one) in the work folder, with line 2
+    // (none: nullptr).
+    void WriteRunFile(const char* line2 = "-x", const std::string& program = "")
     {
-        WriteBytes(kit_.run, kit_.work + "\r\n" + recorder_ + "\r\n" + (line2 ? line2 + std::string("\r\n") : ""));
+        std::ofstream(run_, std::ios::binary) << work_ << "\r\n" << (program.empty() ? recorder_ : program) << "\r\n"
+                                              << (line2 ? line2 + std::string("\r\n") : "");
     }
 
     // The command line as Expand replaces it.
@@ -91,13 +78,6 @@ protected:
         return (window_ = WaitForResident(starter_.dwProcessId)) && WaitUntilRunning(1);
     }
 
-    // The records once every process started has ended but `staying`.
-    static std::vector<Record> RecordsOnceEnded(const std::string& folder, DWORD staying)
-    {
-        EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
-        return ReadRecords(folder);
-    }
-
     // Once every process started has ended but `staying`: the one launch
     // recorded in the folder, of these arguments and, of what else it
     // recorded, these values (none given: the work folder as its current
@@ -106,10 +86,11 @@ protected:
                       Record seen = {}, bool mayBeNone = false)
     {
         if (seen.empty())
-            seen["cwd"] = kit_.work;
+            seen["cwd"] = work_;
         if (arguments && !mayBeNone) // for a launch that comes later than this
             WaitFor([&] { return !ReadRecords(records).empty(); });
-        std::vector<Record> got = RecordsOnceEnded(records, staying);
+        EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
+        std::vector<Record> got = ReadRecords(records);
         if (mayBeNone && got.empty())
             return;
         ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a launch once, or none";
@@ -123,20 +104,19 @@ protected:
     // Each later start, with the resident one there (or a mark of one): it
     // ends with 1 and shows no window (the C runtime's error box above all),
     // after its launch; the resident one stays.
-    void ExpectLaterStarts(const std::vector<LaterStart>& cases)
+    void ExpectLaterStarts(const std::vector<StartCase>& cases)
     {
-        for (const LaterStart& c : cases) {
+        for (const StartCase& c : cases) {
             SCOPED_TRACE(c.name);
             std::string records = NewRecordFolder();
-            PROCESS_INFORMATION later = Start(c.commandLine, c.way == IN_KIT_FOLDER ? kit_.folder.c_str() : nullptr, 0,
-                                              c.way == NAME_AS_APPLICATION ? kit_.starter.c_str() : nullptr);
+            PROCESS_INFORMATION later = Start(c.commandLine, c.way == IN_KIT_FOLDER ? kit_.c_str() : nullptr, 0,
+                                              c.way == NAME_AS_APPLICATION ? exe_.c_str() : nullptr);
             bool shown = false;
             EXPECT_TRUE(WaitFor([&] {
                 shown = shown || VisibleWindow(nullptr, later.dwProcessId);
                 return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
             }, 300000)) << "still running";
-            DWORD code = ExitCode(later.hProcess, 0);
-            EXPECT_EQ(code, static_cast<DWORD>(EXIT_ANOTHER_STARTER)) << "exit code " << std::hex << code;
+            EXPECT_EQ(ExitCode(later.hProcess, 0), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
             EXPECT_FALSE(shown) << "a window was shown";
             TerminateProcess(later.hProcess, 99);
             ExpectLaunch(records, starter_.hProcess ? 1 : 0, c.arguments, {}, c.way == MAY_NOT_LAUNCH);
@@ -149,10 +129,10 @@ protected:
     {
         ASSERT_TRUE(JoinCountingJob()) << GetLastError();
         EndEveryStarter();
-        for (const std::string& folder : {kit_.folder, kit_.work})
+        for (const std::string& folder : {kit_, work_})
             CreateDirectoryA(folder.c_str(), nullptr);
-        CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit_.starter.c_str(), FALSE);
-        CopyFileA(recorder_.c_str(), kit_.tavelkin.c_str(), FALSE);
+        CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), exe_.c_str(), FALSE);
+        CopyFileA(recorder_.c_str(), tavelkin_.c_str(), FALSE);
         WriteRunFile();
     }
     void TearDown() override
@@ -165,7 +145,15 @@ protected:
         UnregisterClassA(STARTER_CLASS, GetModuleHandleA(nullptr));
     }
 
-    const Kit kit_;
+    // A kit as a user has it, in a fresh folder: "my kit" (a blank in its
+    // name) holding a copy of starter.exe, the recording program as
+    // tavelkin.exe and the run file tavelkin.run; "work folder" beside it; a
+    // fresh record folder; and the path of a document with blanks in its
+    // folder's name and its own, which is not there. SetUp fills the folders.
+    const std::string root_ = MakeTempFolder("starter"), kit_ = root_ + "\\my kit", work_ = root_ + "\\work folder";
+    const std::string exe_ = kit_ + "\\starter.exe", tavelkin_ = kit_ + "\\tavelkin.exe";
+    const std::string run_ = kit_ + "\\tavelkin.run", records_ = NewRecordFolder();
+    const std::string doc_ = root_ + "\\my documents\\my order.xhtml";
     const std::string recorder_ = OwnFolder() + "recorder.exe"; // the one beside this program
     std::vector<PROCESS_INFORMATION> started_;
     PROCESS_INFORMATION starter_ = {}; // the resident one
@@ -175,7 +163,7 @@ protected:
 TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 {
     ASSERT_TRUE(StartResident("\"{EXE}\" \"{RUN}\" \"{DOC}\""));
-    ExpectLaunch(kit_.records, 1, Args{"-x", kit_.doc});
+    ExpectLaunch(records_, 1, Args{"-x", doc_});
     // What other programs look for: the hidden tool window and the mutex.
     EXPECT_EQ(FindWindowA("TavelkinStarter", "TavelkinStarter"), window_);
     EXPECT_FALSE(IsWindowVisible(window_));
@@ -183,12 +171,12 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
     EXPECT_TRUE(CloseHandle(OpenMutexA(SYNCHRONIZE, FALSE, "Local\\TavelkinStarter"))) << "the mutex is there";
 
     ExpectLaterStarts({
-        {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}},
+        {"quoted paths with blanks", "\"{EXE}\" \"{RUN}\" \"{DOC}\"", Args{"-x", doc_}},
         {"no arguments: the run file in the current folder", "\"{EXE}\"", Args{"-x"}, IN_KIT_FOLDER},
         {"blanks and control characters after the name", "\"{EXE}\" \t\x01 \"{RUN}\" doc", Args{"-x", "doc"}},
         // The C runtime's rule would take a quote in the name as opening a
         // quoted stretch and cut the tail inside the run file's path.
-        {"the starter's own tail rule", "x\"y \"{RUN}\" \"{DOC}\"", Args{"-x", kit_.doc}, NAME_AS_APPLICATION},
+        {"the starter's own tail rule", "x\"y \"{RUN}\" \"{DOC}\"", Args{"-x", doc_}, NAME_AS_APPLICATION},
     });
 
     EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
@@ -201,10 +189,8 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 // register it.
 bool RegisterBareClass(const char* name)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = name;
+    WNDCLASSA windowClass = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr,
+                             name};
     return RegisterClassA(&windowClass) != 0;
 }
 
@@ -254,15 +240,15 @@ TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
 
 TEST_F(Starter, OfEightStartedAtOnceOneStays)
 {
-    std::vector<PROCESS_INFORMATION> starters;
     for (int i = 0; i < 8; ++i)
-        starters.push_back(Start("\"{EXE}\" \"{RUN}\"", nullptr, CREATE_SUSPENDED));
-    for (PROCESS_INFORMATION& s : starters)
+        Start("\"{EXE}\" \"{RUN}\"", nullptr, CREATE_SUSPENDED);
+    for (PROCESS_INFORMATION& s : started_)
         ResumeThread(s.hThread);
 
-    EXPECT_EQ(RecordsOnceEnded(kit_.records, 1).size(), 8u);
+    EXPECT_TRUE(WaitUntilRunning(1, 60000)) << ProcessesRunning() << " still running";
+    EXPECT_EQ(ReadRecords(records_).size(), 8u);
     HWND window = Resident();
-    for (PROCESS_INFORMATION& s : starters) {
+    for (PROCESS_INFORMATION& s : started_) {
         if (s.dwProcessId == ProcessOf(window))
             EXPECT_EQ(Quit(window, s.hProcess), 0u);
         else
@@ -274,10 +260,9 @@ TEST_F(Starter, OfEightStartedAtOnceOneStays)
 LRESULT CALLBACK RefuseStarterWindows(int code, WPARAM wParam, LPARAM lParam)
 {
     char name[64] = "";
-    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
-        lstrcmpA(name, STARTER_CLASS) == 0)
-        return 1;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    bool refused = code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+                   lstrcmpA(name, STARTER_CLASS) == 0;
+    return refused ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CALLBACK QuitWith99(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
@@ -306,13 +291,13 @@ TEST_F(StarterMainInProcess, AFailedRegistrationLaunchesNothing)
     EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\" starter")), 0);
     // A launch would have started its process before ShellExecuteA returned.
     EXPECT_EQ(ProcessesStarted(), before);
-    EXPECT_EQ(RecordsOnceEnded(kit_.records, 0).size(), 0u);
+    ExpectLaunch(records_, 0, std::nullopt);
 }
 
 TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
 {
     EXPECT_EQ(StarterMainWithoutWindows(Expand("\"{RUN}\"")), EXIT_NO_TRAY_WINDOW);
-    EXPECT_EQ(RecordsOnceEnded(kit_.records, 0).size(), 1u);
+    ExpectLaunch(records_, 0, Args{"-x"});
     EXPECT_EQ(Resident(), nullptr);
 
     // The class start-up registered is still there to be looked at.
@@ -338,35 +323,29 @@ TEST_F(StarterMainInProcess, WithoutATrayWindowStartUpEndsWith2AfterItsLaunch)
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, STARTER_MUTEX), nullptr);
 }
 
-struct ShellCase {
-    const char* name;
-    const char* tail;  // {RUN} and {DOC} as Expand replaces them
-    const char* line2; // nullptr: the run file has two lines only
-    Args arguments;    // what the launched program receives
-};
-
 // LaunchFromCommandLine against the real shell, which really starts the
 // program the run file names.
 using LaunchShell = Starter;
 
 TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
 {
-    const ShellCase cases[] = {
-        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", "-x", {"-x", kit_.doc}},
-        {"a document ending in a backslash", "\"{RUN}\" \"{DOC}\\\"", "-x", {"-x", kit_.doc + "\\"}},
-        {"run file only, no line 2", "\"{RUN}\"", nullptr, {}},
-        {"plain document", "\"{RUN}\" order.xhtml", "--open", {"--open", "order.xhtml"}},
-        {"default run file", "", "-a  -b", {"-a", "-b"}},
+    // The command line is the tail the shell's launch is handed.
+    const StartCase cases[] = {
+        {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", Args{"-x", doc_}},
+        {"a document ending in a backslash", "\"{RUN}\" \"{DOC}\\\"", Args{"-x", doc_ + "\\"}},
+        {"run file only, no line 2", "\"{RUN}\"", Args{}, PLAIN, nullptr},
+        {"plain document", "\"{RUN}\" order.xhtml", Args{"--open", "order.xhtml"}, PLAIN, "--open"},
+        {"default run file", "", Args{"-a", "-b"}, PLAIN, "-a  -b"},
     };
     char before[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, before);
-    for (const ShellCase& c : cases) {
+    for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
         WriteRunFile(c.line2);
         std::string records = NewRecordFolder();
-        SetCurrentDirectoryA(kit_.folder.c_str()); // where the default run file is found
+        SetCurrentDirectoryA(kit_.c_str()); // where the default run file is found
         DWORD started = ProcessesStarted();
-        LaunchFromCommandLine(Expand(c.tail).c_str());
+        LaunchFromCommandLine(Expand(c.commandLine).c_str());
         SetCurrentDirectoryA(before);
         ExpectLaunch(records, 0, c.arguments);
         EXPECT_EQ(ProcessesStarted(), started + 1);
@@ -384,22 +363,21 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
 {
     // Line 0 and 1 as usual, then a parameters line of 600 MiB, written a MiB
     // at a time.
-    const std::string big = kit_.root + "\\big.run", pipeName = "\\\\.\\pipe\\starter-hostile";
-    {
-        std::ofstream out(big, std::ios::binary);
-        out << kit_.work << "\r\n" << recorder_ << "\r\n";
-        const std::string mib(1 << 20, 'p');
-        for (int i = 0; i < 600; ++i)
-            out << mib;
-        ASSERT_TRUE(out << "\r\n" << std::flush) << "cannot write 600 MiB here";
-    }
+    const std::string big = root_ + "\\big.run", pipeName = "\\\\.\\pipe\\starter-hostile";
+    std::ofstream out(big, std::ios::binary);
+    out << work_ << "\r\n" << recorder_ << "\r\n";
+    const std::string mib(1 << 20, 'p');
+    for (int i = 0; i < 600; ++i)
+        out << mib;
+    ASSERT_TRUE(out << "\r\n" << std::flush) << "cannot write 600 MiB here";
+    out.close();
     // A pipe with a server behind it: opened and read as a file, it would
     // wait for bytes that never come.
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 4096,
                                    4096, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(StartResident());
-    ExpectLaunch(kit_.records, 1, Args{"-x"});
+    ExpectLaunch(records_, 1, Args{"-x"});
 
     // What each may launch: nothing when the run file names no program; with
     // the long line, its parameters cannot reach a program, and when no room
@@ -413,7 +391,7 @@ TEST_F(HostileStarter, LaterStartersEndQuietlyWhateverTheRunFile)
         {"NUL", exe + "NUL\" order.xhtml", std::nullopt},
         {"CON", exe + "CON\" order.xhtml", std::nullopt},
         {"a named pipe", exe + pipeName + "\" order.xhtml", std::nullopt},
-        {"a folder", exe + kit_.root + "\" order.xhtml", std::nullopt},
+        {"a folder", exe + root_ + "\" order.xhtml", std::nullopt},
         {"after them, as ever", "\"{EXE}\" \"{RUN}\" order.xhtml", Args{"-x", "order.xhtml"}},
     });
     EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
@@ -453,22 +431,22 @@ std::vector<std::string> PlantedNames()
 TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
 {
     if (const char* underTest = std::getenv("STARTER_UNDER_TEST"); underTest && *underTest) {
-        ASSERT_TRUE(CopyFileA(underTest, kit_.starter.c_str(), FALSE)) << underTest;
+        ASSERT_TRUE(CopyFileA(underTest, exe_.c_str(), FALSE)) << underTest;
     }
     // The launch entry opens tavelkin.exe in the program's folder; the
     // start-up launch opens the same recording program, started in the
     // working folder.
-    WriteBytes(kit_.run, kit_.work + "\r\n" + kit_.tavelkin + "\r\n-x\r\n");
+    WriteRunFile("-x", tavelkin_);
     std::vector<std::string> names = PlantedNames();
     ASSERT_FALSE(names.empty()) << "WINEDLLOVERRIDES names no DLL to plant";
     const std::string marker = OwnFolder() + "marker.dll";
-    for (const std::string& folder : {kit_.folder, kit_.work})
+    for (const std::string& folder : {kit_, work_})
         for (const std::string& name : names)
             ASSERT_TRUE(CopyFileA(marker.c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE)) << folder << name;
     const std::string markers = MakeTempFolder("markers");
     SetEnvironmentVariableA("STARTER_MARKER_DIR", markers.c_str());
     // The control: a marker loaded on purpose leaves its record.
-    const std::string control = kit_.work + "\\marker-control.dll";
+    const std::string control = work_ + "\\marker-control.dll";
     ASSERT_TRUE(CopyFileA(marker.c_str(), control.c_str(), FALSE));
     HMODULE loaded = LoadLibraryA(control.c_str());
     std::vector<Record> own = ReadRecords(markers);
@@ -476,10 +454,10 @@ TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
         << "a marker loaded on purpose leaves its record, of this process";
     FreeLibrary(loaded);
 
-    const bool resident = StartResident("\"{EXE}\" \"{RUN}\"", kit_.work.c_str());
+    const bool resident = StartResident("\"{EXE}\" \"{RUN}\"", work_.c_str());
     EXPECT_TRUE(resident) << "the starter stays resident, with its tray icon";
     const DWORD pid = starter_.dwProcessId;
-    EXPECT_EQ(ReadRecords(kit_.records).size(), 1u) << "the start-up launch, ended";
+    EXPECT_EQ(ReadRecords(records_).size(), 1u) << "the start-up launch, ended";
     if (resident) {
         PostMessageA(window_, WM_COMMAND, IDM_ABOUT, 0);
         HWND box = nullptr;
@@ -488,7 +466,7 @@ TEST_F(Planting, NoPlantedDllIsLoadedIntoTheStarter)
             PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         EXPECT_TRUE(WaitFor([&] { return VisibleWindow("#32770", pid) == nullptr; })) << "the about box closes";
         PostMessageA(window_, WM_COMMAND, IDM_LAUNCH, 0);
-        EXPECT_TRUE(WaitFor([&] { return ReadRecords(kit_.records).size() == 2; })) << "the launch entry";
+        EXPECT_TRUE(WaitFor([&] { return ReadRecords(records_).size() == 2; })) << "the launch entry";
         PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
     }
     EXPECT_EQ(ExitCode(starter_.hProcess), 0u) << "the starter quits";
@@ -505,46 +483,40 @@ protected:
     void SetUp() override
     {
         Starter::SetUp();
-        CreateDirectoryA((kit_.folder + "\\examples").c_str(), nullptr);
+        CreateDirectoryA((kit_ + "\\examples").c_str(), nullptr);
         for (const char* name : {"reference", "feedback"})
-            WriteBytes(kit_.folder + "\\examples\\" + name + ".xhtml", "<html/>");
+            std::ofstream(kit_ + "\\examples\\" + name + ".xhtml", std::ios::binary) << "<html/>";
         // Its own launch, of the run file it does not find, is done by then.
-        ASSERT_TRUE(StartResident("\"{EXE}\"", kit_.work.c_str()));
+        ASSERT_TRUE(StartResident("\"{EXE}\"", work_.c_str()));
     }
 
     Handlers handlers_{recorder_};
-};
-
-struct OpenCase {
-    const char* name;
-    std::vector<UINT> commands; // posted in turn
-    Args arguments;
-    Record seen; // what else the program recorded
 };
 
 TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
 {
     // The launch opens tavelkin.exe in the kit in its folder, the others the
     // handlers registered.
-    const Record launcher = {{"exe", kit_.tavelkin}, {"cwd", kit_.folder}};
     const Record handler = {{"exe", recorder_}};
-    const OpenCase cases[] = {
-        {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, launcher},
-        {"reference", {IDM_REFERENCE}, {kit_.folder + "\\examples\\reference.xhtml"}, handler},
-        {"feedback", {IDM_FEEDBACK}, {kit_.folder + "\\examples\\feedback.xhtml"}, handler},
+    // Each: the commands posted in turn, what the program receives and what
+    // else it recorded.
+    const std::tuple<const char*, std::vector<UINT>, Args, Record> cases[] = {
+        {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, {{"exe", tavelkin_}, {"cwd", kit_}}},
+        {"reference", {IDM_REFERENCE}, {kit_ + "\\examples\\reference.xhtml"}, handler},
+        {"feedback", {IDM_FEEDBACK}, {kit_ + "\\examples\\feedback.xhtml"}, handler},
         {"website", {IDM_WEBSITE}, {"https://tavelkin.example/"}, handler},
         // The known command comes last, so anything the others had started
         // is counted by then: the one program.
         {"unknown identifiers, then the website", {0, 1, 40000, 40007, 40099, IDM_WEBSITE},
          {"https://tavelkin.example/"}, handler},
     };
-    for (const OpenCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        ClearRecords(kit_.records);
+    for (const auto& [name, commands, arguments, seen] : cases) {
+        SCOPED_TRACE(name);
+        ClearRecords(records_);
         DWORD before = ProcessesStarted();
-        for (UINT command : c.commands)
+        for (UINT command : commands)
             PostMessageA(window_, WM_COMMAND, command, 0);
-        ExpectLaunch(kit_.records, 1, c.arguments, c.seen);
+        ExpectLaunch(records_, 1, arguments, seen);
         EXPECT_EQ(ProcessesStarted() - before, 1u) << "every program started left its record";
     }
     // Nor did any command open the box or take the icon away.
@@ -571,40 +543,33 @@ TEST_F(TrayCommands, AboutShowsTheBoxOwnedByTheTrayWindowUntilItCloses)
         if (click)
             PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, 30000));
-        DWORD closed = GetTickCount();
         if (click)
-            EXPECT_LT(closed - posted, 5000u) << "closed by the click, before its timer could";
+            EXPECT_LT(GetTickCount() - posted, 5000u) << "closed by the click, before its timer could";
         else
-            EXPECT_GE(closed - shown, 4000u) << "stayed until its timer";
+            EXPECT_GE(GetTickCount() - shown, 4000u) << "stayed until its timer";
     }
     EXPECT_EQ(Resident(), window_);
     EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
 }
-
-struct QuitCase {
-    const char* name;
-    UINT message;  // posted to the tray window first, and the quit command
-    WPARAM wParam; // once a window of this class has come up
-    LPARAM lParam;
-    const char* openClass;
-};
 
 // Quit chosen while the about box or the menu is open ends the starter all
 // the same; the box, whose modal loop is inside the about command, goes
 // with it.
 TEST_F(TrayCommands, QuitTakesTheIconAwayAndEndsWith0)
 {
-    const QuitCase cases[] = {
+    // Each: the message posted to the tray window first, and the quit command
+    // once a window of that class (none: nothing) has come up.
+    const std::tuple<const char*, UINT, WPARAM, LPARAM, const char*> cases[] = {
         {"nothing open", WM_NULL, 0, 0, nullptr},
         {"about box open", WM_COMMAND, IDM_ABOUT, 0, "#32770"},
         {"menu open", WM_TRAYNOTIFY, TRAY_ICON_UID, WM_RBUTTONDOWN, "#32768"},
     };
-    for (const QuitCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.openClass) {
-            ASSERT_TRUE(StartResident("\"{EXE}\"", kit_.work.c_str()));
-            PostMessageA(window_, c.message, c.wParam, c.lParam);
-            ASSERT_TRUE(WaitFor([&] { return VisibleWindow(c.openClass, starter_.dwProcessId) != nullptr; }));
+    for (const auto& [name, message, wParam, lParam, openClass] : cases) {
+        SCOPED_TRACE(name);
+        if (openClass) {
+            ASSERT_TRUE(StartResident("\"{EXE}\"", work_.c_str()));
+            PostMessageA(window_, message, wParam, lParam);
+            ASSERT_TRUE(WaitFor([&, open = openClass] { return VisibleWindow(open, starter_.dwProcessId); }));
         }
         PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
         EXPECT_EQ(ExitCode(starter_.hProcess), 0u);

@@ -106,10 +106,9 @@ DWORD ProcessOf(HWND window)
 HWND WaitForResident(DWORD processId, DWORD timeoutMs)
 {
     HWND window = nullptr;
-    bool there = WaitFor([&] {
+    return WaitFor([&] {
         return (window = Resident()) && ProcessOf(window) == processId && TrayIconPresent(window, STARTER_ICON_UID);
-    }, timeoutMs);
-    return there ? window : nullptr;
+    }, timeoutMs) ? window : nullptr;
 }
 
 DWORD Quit(HWND window, HANDLE process)
@@ -171,24 +170,19 @@ SIZE_T CommittedPrivate(HANDLE process)
 {
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION info;
-    char* address = nullptr;
-    while (VirtualQueryEx(process, address, &info, sizeof info) == sizeof info) {
+    for (char* at = nullptr; VirtualQueryEx(process, at, &info, sizeof info) == sizeof info;) {
         if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
             total += info.RegionSize;
-        char* next = static_cast<char*>(info.BaseAddress) + info.RegionSize;
-        if (next <= address)
-            break;
-        address = next;
+        if ((at = static_cast<char*>(info.BaseAddress) + info.RegionSize) <= info.BaseAddress)
+            break; // past the top of the address space
     }
     return total;
 }
 
-static HANDLE g_countingJob;
+static const HANDLE g_countingJob = CreateJobObjectA(nullptr, nullptr);
 
 bool JoinCountingJob()
 {
-    if (!g_countingJob)
-        g_countingJob = CreateJobObjectA(nullptr, nullptr);
     return g_countingJob && AssignProcessToJobObject(g_countingJob, GetCurrentProcess());
 }
 
