@@ -93,13 +93,12 @@ bool Start()
 
 bool Tip()
 {
-    // The tray's tooltip belongs to the shell; its text comes by message.
+    // The tray's tooltip belongs to the shell; its text comes by message,
+    // which fails while there is no tooltip window.
     char text[128] = "";
     bool shown = WaitFor([&] {
-        HWND tip = VisibleWindow("tooltips_class32", 0);
-        DWORD_PTR ignored;
-        return tip && SendMessageTimeoutA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                          SMTO_NORMAL, 5000, &ignored) && text[0] != '\0';
+        return SendMessageTimeoutA(VisibleWindow("tooltips_class32", 0), WM_GETTEXT, sizeof text,
+                                   reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr) && text[0] != '\0';
     }, BOUND_MS);
     std::printf("tip=%s\n", text);
     return shown;
