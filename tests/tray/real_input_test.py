@@ -102,8 +102,7 @@ def main():
     folder, elsewhere = kit(RECORDER, STARTER)
     probe = Probe(PROBE, WINE_RUN, *map(windows_path, (folder / "starter.exe", elsewhere, RECORDER)))
     try:
-        if not check(probe.ask("start"),
-                     "the recorder opens documents; the starter is resident with its icon"):
+        if not check(probe.ask("start"), "the recorder opens documents; the starter is resident with its icon"):
             return result()
         layout = probe.ask("layout") or {}
         items = [[int(v) for v in value.split()] for key, value in layout.items() if key.startswith("item")]

@@ -27,8 +27,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                        "\npid=" + std::to_string(GetCurrentProcessId()) + "\nargc=" + std::to_string(__argc) + "\n";
     for (int i = 1; i < __argc; ++i)
         text += "arg" + std::to_string(i) + "=" + __argv[i] + "\n";
-    std::string base =
-        std::string(folder) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    std::string base = std::string(folder) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(GetTickCount());
     if (!(std::ofstream(base + ".part", std::ios::binary) << text))
         return 3;
     return MoveFileA((base + ".part").c_str(), (base + ".txt").c_str()) ? 0 : 4;
