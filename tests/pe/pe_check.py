@@ -18,9 +18,8 @@ usage: pe_check.py [--lean-imports] [--break RULE] EXE
   search with SetDefaultDllDirectories, which it must therefore name.
 
 With --break RULE, a negative control: an executable that passes every
-rule is checked with the few bytes changed that break RULE alone; the test
-matches the rule's FAIL line, and a copy that breaks more or fewer rules
-than one says so.
+rule is checked with the few bytes changed that break RULE alone, and passes
+only if the FAIL lines are that rule's one line, word for word.
 """
 import struct
 import sys
@@ -87,7 +86,8 @@ def check(data, lean_imports=False):
         (not dllchar & NX_COMPAT, "NX_COMPAT (DEP) not set"),
         *((f & MEM_WRITE and f & MEM_EXECUTE, "section %s is writable and executable" % name) for name, f in flags),
         *((dll.lower() not in KNOWN_DLLS, "imports %s, which is not a KnownDLL" % dll) for dll in dlls),
-        *((lean_imports and dll.lower() not in LEAN_IMPORTS,
+        # a DLL that is not a KnownDLL fails the rule above alone
+        *((lean_imports and dll.lower() in KNOWN_DLLS - LEAN_IMPORTS,
            "imports %s, which loads before the program can restrict its DLL search" % dll) for dll in dlls),
         (lean_imports and b"SetDefaultDllDirectories" not in data,
          "never restricts its DLL search: SetDefaultDllDirectories is not named"),
@@ -103,16 +103,20 @@ def rename(data, old, new):
     data[at:at + len(old)] = new.ljust(len(old), b"\0")
 
 
+# Each rule: the one FAIL line it must give, and how a copy breaks it alone.
 BREAK = {
-    "machine": lambda d: change(d, headers(d)[0], "<H", lambda v: 0x8664),
-    "aslr": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~DYNAMIC_BASE),
-    "relocations": lambda d: change(d, headers(d)[0] + 18, "<H", lambda v: v | RELOCS_STRIPPED),
-    "dep": lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~NX_COMPAT),
-    "writable-code": lambda d: change(d, next(s for s in headers(d)[2] if section_name(d, s) == ".text") + 36, "<I",
-                                      lambda v: v | MEM_WRITE),
-    "known-dlls": lambda d: rename(d, b"msvcrt.dll", b"msvcrx.dll"),
-    "lean-imports": lambda d: rename(d, b"msvcrt.dll", b"ole32.dll"),
-    "search-restricted": lambda d: rename(d, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ"),
+    "machine": ("machine 0x8664 is not i386", lambda d: change(d, headers(d)[0], "<H", lambda v: 0x8664)),
+    "aslr": ("DYNAMIC_BASE (ASLR) not set", lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~DYNAMIC_BASE)),
+    "relocations": ("base relocations stripped: the image cannot be moved",
+                    lambda d: change(d, headers(d)[0] + 18, "<H", lambda v: v | RELOCS_STRIPPED)),
+    "dep": ("NX_COMPAT (DEP) not set", lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~NX_COMPAT)),
+    "writable-code": ("section .text is writable and executable", lambda d: change(
+        d, next(s for s in headers(d)[2] if section_name(d, s) == ".text") + 36, "<I", lambda v: v | MEM_WRITE)),
+    "known-dlls": ("imports msvcrx.dll, which is not a KnownDLL", lambda d: rename(d, b"msvcrt.dll", b"msvcrx.dll")),
+    "lean-imports": ("imports ole32.dll, which loads before the program can restrict its DLL search",
+                     lambda d: rename(d, b"msvcrt.dll", b"ole32.dll")),
+    "search-restricted": ("never restricts its DLL search: SetDefaultDllDirectories is not named",
+                          lambda d: rename(d, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ")),
 }
 
 
@@ -120,13 +124,12 @@ def main():
     args = sys.argv[1:]
     data = bytearray(open(args[-1], "rb").read())
     rule = args[args.index("--break") + 1] if "--break" in args else None
-    BREAK.get(rule, lambda d: None)(data)
+    expected, breaking = BREAK.get(rule, (None, lambda d: None))
+    breaking(data)
     problems = check(data, "--lean-imports" in args)
     for p in problems:
         print("FAIL " + p)
-    if rule and len(problems) != 1:
-        print("NOT ONE RULE: %d FAIL lines" % len(problems))
-    return int(len(problems) != (1 if rule else 0))
+    return int(problems != ([expected] if rule else []))
 
 
 if __name__ == "__main__":

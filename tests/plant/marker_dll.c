@@ -22,10 +22,10 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved)
     FormatMessageA(flags, "%1\\record-%2!lu!-%3!lu!.txt", 0, 0, path, sizeof path, (va_list*)values);
     DWORD size = FormatMessageA(flags, "pid=%2!lu!\nexe=%4\ndll=%5\n", 0, 0, text, sizeof text, (va_list*)values);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written;
-        WriteFile(file, text, size, &written, NULL);
-        CloseHandle(file);
-    }
+    DWORD written;
+    // A file that could not be made leaves no record: on INVALID_HANDLE_VALUE
+    // both calls fail harmlessly.
+    WriteFile(file, text, size, &written, NULL);
+    CloseHandle(file);
     return TRUE;
 }

@@ -12,9 +12,8 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "tests", "tray"))
-from harness import check, result  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tray"))
+from harness import ROOT, check, result  # noqa: E402
 
 MOST_DIFFERING = 0.02  # of a file's bytes
 

@@ -34,15 +34,14 @@ def windows_path(path):
 
 
 class Probe:
-    def __init__(self, probe, wine_run):
-        self.process = subprocess.Popen([wine_run, "--direct", probe], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, encoding="latin-1")
+    def __init__(self, probe, wine_run, *arguments):
+        self.process = subprocess.Popen([wine_run, "--direct", probe, *arguments], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, encoding="latin-1")
 
-    # Sends one command and its arguments (paths hold blanks: tabs part
-    # them); its key=value answer, verdict included, or None for a verdict
-    # of fail.
-    def ask(self, *words):
-        print("\t".join(words), file=self.process.stdin, flush=True)
+    # Sends one command; its key=value answer, verdict included, or None for
+    # a verdict of fail.
+    def ask(self, command):
+        print(command, file=self.process.stdin, flush=True)
         values = {}
         for line in self.process.stdout:
             key, _, value = line.rstrip("\r\n").partition("=")
@@ -72,12 +71,9 @@ def crop(left, top, width, height):
     return ["-crop", f"{width}x{height}+{left}+{top}", "+repage"]
 
 
-def pixels(*source):  # width, height and RGB bytes of an image, by ImageMagick
-    data = subprocess.run(["convert", *source, "-depth", "8", "ppm:-"], capture_output=True, timeout=60,
+def pixels(*source):  # the RGB bytes of an image, row by row, by ImageMagick
+    return subprocess.run(["convert", *source, "-depth", "8", "rgb:-"], capture_output=True, timeout=60,
                           check=True).stdout
-    magic, width, height, _, rgb = data.split(maxsplit=4)
-    assert magic == b"P6"
-    return int(width), int(height), rgb
 
 
 def screenshot(name, *options):
@@ -89,11 +85,12 @@ def screenshot(name, *options):
 # time after the icon is added. Looks until it is there once, within the bound.
 def find_icons(taskbar, timeout=60):
     left, top, width, height = taskbar
-    iw, ih, icon = pixels(os.path.join(ROOT, "res", "starter.ico[1]"))
+    iw = ih = 16  # its small frame
+    icon = pixels(os.path.join(ROOT, "res", "starter.ico[1]"))
     rows = [icon[y * iw * 3:(y + 1) * iw * 3] for y in range(ih)]
     deadline = time.monotonic() + timeout
     while True:
-        _, _, strip = pixels("x:root", *crop(*taskbar))
+        strip = pixels("x:root", *crop(*taskbar))
         found = [(left + x, top + y, iw, ih) for y in range(height - ih + 1) for x in range(width - iw + 1)
                  if all(strip[((y + r) * width + x) * 3:((y + r) * width + x + iw) * 3] == rows[r] for r in range(ih))]
         if len(found) == 1 or time.monotonic() > deadline:

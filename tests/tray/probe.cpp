@@ -1,13 +1,13 @@
 // The Windows side of the real-input tests: one process for a whole test,
 // which starts the real starter.exe in a job that counts what it launches,
 // and answers questions about its windows while the test clicks with real
-// input. It reads one command a line from standard input, its arguments
-// after tabs, and answers with key=value lines and, last, "verdict=ok" or
-// "verdict=fail", so that a probe that crashes gives no verdict at all.
-// Every wait has a bound.
+// input. Its arguments are EXE FOLDER RECORDER. It reads one command a line
+// from standard input and answers with key=value lines and, last,
+// "verdict=ok" or "verdict=fail", so that a probe that crashes gives no
+// verdict at all. Every wait has a bound.
 //
-//   start EXE FOLDER RECORDER  the recorder opens .xhtml and https until the
-//                            probe ends; starts the starter in the folder and
+//   start                    the recorder opens .xhtml and https until the
+//                            probe ends; starts the starter EXE in FOLDER and
 //                            waits until it is resident with its icon
 //   icon                     whether the starter's icon is in the tray
 //   taskbar                  where the taskbar is
@@ -27,15 +27,12 @@
 
 #include <cstdio>
 #include <iostream>
-#include <sstream>
-
-namespace {
 
 const DWORD BOUND_MS = 30000;
 
 PROCESS_INFORMATION g_starter;
 HWND g_window;
-std::string g_exe, g_records;
+std::string g_records;
 std::optional<Handlers> g_handlers;
 HMENU g_layoutMenu;
 
@@ -71,7 +68,7 @@ LRESULT CALLBACK LayoutOwner(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // and Wine gives no process the items of another's menu.
 bool Layout()
 {
-    HMODULE module = LoadLibraryExA(g_exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadLibraryExA(__argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
     g_layoutMenu = GetSubMenu(LoadMenuA(module, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
     if (!g_layoutMenu)
         return false;
@@ -86,24 +83,22 @@ bool Layout()
     return true;
 }
 
-bool Start(const std::string& exe, const std::string& folder, const std::string& recorder)
+bool Start()
 {
-    g_handlers.emplace(recorder);
-    g_exe = exe;
+    g_handlers.emplace(__argv[3]);
     g_records = NewRecordFolder();
-    g_starter = StartProcess(nullptr, "\"" + exe + "\"", folder.c_str());
+    g_starter = StartProcess(nullptr, "\"" + std::string(__argv[1]) + "\"", __argv[2]);
     return g_starter.hProcess && (g_window = WaitForResident(g_starter.dwProcessId, BOUND_MS));
 }
 
 bool Tip()
 {
-    // The tray's tooltip belongs to the shell; its text comes by message.
+    // The tray's tooltip belongs to the shell; its text comes by message,
+    // which fails while there is no tooltip window.
     char text[128] = "";
     bool shown = WaitFor([&] {
-        HWND tip = VisibleWindow("tooltips_class32", 0);
-        DWORD_PTR ignored;
-        return tip && SendMessageTimeoutA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                          SMTO_NORMAL, 5000, &ignored) && text[0] != '\0';
+        return SendMessageTimeoutA(VisibleWindow("tooltips_class32", 0), WM_GETTEXT, sizeof text,
+                                   reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr) && text[0] != '\0';
     }, BOUND_MS);
     std::printf("tip=%s\n", text);
     return shown;
@@ -129,16 +124,10 @@ bool Launches()
     return ended;
 }
 
-bool Run(const std::string& line)
+bool Run(const std::string& command)
 {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string word; std::getline(in, word, '\t');)
-        words.push_back(word);
-    words.resize(4);
-    const std::string& command = words[0];
     if (command == "start")
-        return Start(words[1], words[2], words[3]);
+        return Start();
     if (command == "layout")
         return Layout();
     if (command == "icon")
@@ -179,14 +168,12 @@ bool Run(const std::string& line)
     return false;
 }
 
-} // namespace
-
 int main()
 {
     // Outside the job nothing could be counted: every command fails.
     bool joined = JoinCountingJob();
-    for (std::string line; std::getline(std::cin, line);) {
-        std::printf("verdict=%s\n", joined && Run(line) ? "ok" : "fail");
+    for (std::string command; std::getline(std::cin, command);) {
+        std::printf("verdict=%s\n", joined && Run(command) ? "ok" : "fail");
         std::fflush(stdout);
     }
     // Later tests look for the starter's window: none may be left.

@@ -100,10 +100,9 @@ def main():
     if not os.environ.get("DISPLAY"):
         sys.exit("no DISPLAY: the test needs the display that Wine uses")
     folder, elsewhere = kit(RECORDER, STARTER)
-    probe = Probe(PROBE, WINE_RUN)
+    probe = Probe(PROBE, WINE_RUN, *map(windows_path, (folder / "starter.exe", elsewhere, RECORDER)))
     try:
-        if not check(probe.ask("start", *map(windows_path, (folder / "starter.exe", elsewhere, RECORDER))),
-                     "the recorder opens documents; the starter is resident with its icon"):
+        if not check(probe.ask("start"), "the recorder opens documents; the starter is resident with its icon"):
             return result()
         layout = probe.ask("layout") or {}
         items = [[int(v) for v in value.split()] for key, value in layout.items() if key.startswith("item")]

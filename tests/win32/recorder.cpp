@@ -1,6 +1,7 @@
 // A stand-in for any program the starter opens: it writes down how it was
 // started and ends. Each start leaves one file, record-<pid>-<n>.txt, in the
-// folder named by STARTER_RECORD_DIR (or beside this program), holding
+// folder named by STARTER_RECORD_DIR (without it none, and exit code 2),
+// holding
 //   commandline=<GetCommandLineA()>
 //   cwd=<current folder>
 //   exe=<own path>
@@ -17,18 +18,17 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    char exe[MAX_PATH] = "", dir[32768] = "", cwd[32768] = "";
+    char exe[MAX_PATH] = "", folder[32768] = "", cwd[32768] = "";
+    if (!GetEnvironmentVariableA("STARTER_RECORD_DIR", folder, sizeof folder))
+        return 2;
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     GetCurrentDirectoryA(sizeof cwd, cwd);
-    std::string folder = std::string(exe).substr(0, std::string(exe).find_last_of("\\/"));
-    if (GetEnvironmentVariableA("STARTER_RECORD_DIR", dir, sizeof dir))
-        folder = dir;
     std::string text = std::string("commandline=") + GetCommandLineA() + "\ncwd=" + cwd + "\nexe=" + exe +
                        "\npid=" + std::to_string(GetCurrentProcessId()) + "\nargc=" + std::to_string(__argc) + "\n";
     for (int i = 1; i < __argc; ++i)
         text += "arg" + std::to_string(i) + "=" + __argv[i] + "\n";
-    std::string base =
-        folder + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    std::string base = std::string(folder) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(GetTickCount());
     if (!(std::ofstream(base + ".part", std::ios::binary) << text))
         return 3;
     return MoveFileA((base + ".part").c_str(), (base + ".txt").c_str()) ? 0 : 4;
