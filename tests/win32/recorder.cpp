@@ -6,6 +6,7 @@
 //   cwd=<current folder>
 //   exe=<own path>
 //   pid=<process id>
+//   show=<the show command its start-up information carries; none without one>
 //   argc=<count>, arg1=... as the C runtime took the command line apart, so
 //   that tests see the arguments a real program receives
 // The file appears whole, by a rename, so a test that polls for it never
@@ -23,8 +24,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return 2;
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     GetCurrentDirectoryA(sizeof cwd, cwd);
+    // What the shell's nShow became.
+    STARTUPINFOA startup = {};
+    GetStartupInfoA(&startup);
+    std::string show = startup.dwFlags & STARTF_USESHOWWINDOW ? std::to_string(startup.wShowWindow) : "none";
     std::string text = std::string("commandline=") + GetCommandLineA() + "\ncwd=" + cwd + "\nexe=" + exe +
-                       "\npid=" + std::to_string(GetCurrentProcessId()) + "\nargc=" + std::to_string(__argc) + "\n";
+                       "\npid=" + std::to_string(GetCurrentProcessId()) + "\nshow=" + show +
+                       "\nargc=" + std::to_string(__argc) + "\n";
     for (int i = 1; i < __argc; ++i)
         text += "arg" + std::to_string(i) + "=" + __argv[i] + "\n";
     std::string base = std::string(folder) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" +

@@ -36,7 +36,10 @@ struct StartCase {
     // the starter's path as CreateProcessA's application too; MAY_NOT_LAUNCH:
     // the launch may be absent (when no room can be had for its parameters).
     Way way = PLAIN;
-    const char* line2 = "-x"; // of the run file the shell's launch reads; nullptr: two lines only
+    // Of the run file the shell's launch reads: line 2 (nullptr: two lines
+    // only), and line 1 (empty: the recording program).
+    const char* line2 = "-x";
+    std::string program = "";
 };
 
 // Starts real starters from a kit, and ends whatever is left of them.
@@ -80,13 +83,14 @@ protected:
 
     // Once every process started has ended but `staying`: the one launch
     // recorded in the folder, of these arguments and, of what else it
-    // recorded, these values (none given: the work folder as its current
-    // one); or none (nullopt; with `mayBeNone`, either).
+    // recorded, these values (none given: the run file's launch, with the
+    // work folder as its current one and SW_SHOW, 5); or none (nullopt;
+    // with `mayBeNone`, either).
     void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments,
                       Record seen = {}, bool mayBeNone = false)
     {
         if (seen.empty())
-            seen["cwd"] = work_;
+            seen = {{"cwd", work_}, {"show", "5"}};
         if (arguments && !mayBeNone) // for a launch that comes later than this
             WaitFor([&] { return !ReadRecords(records).empty(); });
         EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
@@ -329,6 +333,11 @@ using LaunchShell = Starter;
 
 TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
 {
+    // A document the run file names as its program goes to the handler
+    // registered for it, by the verb "open", not by its default verb.
+    Handlers handlers(recorder_);
+    const std::string document = work_ + "\\named by the run file.xhtml";
+    std::ofstream(document, std::ios::binary) << "<html/>";
     // The command line is the tail the shell's launch is handed.
     const StartCase cases[] = {
         {"quoted paths with blanks", "\"{RUN}\" \"{DOC}\"", Args{"-x", doc_}},
@@ -336,12 +345,13 @@ TEST_F(LaunchShell, TheRecordingProgramReceivesTheRequest)
         {"run file only, no line 2", "\"{RUN}\"", Args{}, PLAIN, nullptr},
         {"plain document", "\"{RUN}\" order.xhtml", Args{"--open", "order.xhtml"}, PLAIN, "--open"},
         {"default run file", "", Args{"-a", "-b"}, PLAIN, "-a  -b"},
+        {"a document as the program: the verb open", "\"{RUN}\"", Args{document}, PLAIN, nullptr, document},
     };
     char before[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, before);
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteRunFile(c.line2);
+        WriteRunFile(c.line2, c.program);
         std::string records = NewRecordFolder();
         SetCurrentDirectoryA(kit_.c_str()); // where the default run file is found
         DWORD started = ProcessesStarted();
@@ -496,12 +506,12 @@ protected:
 TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
 {
     // The launch opens tavelkin.exe in the kit in its folder, the others the
-    // handlers registered.
-    const Record handler = {{"exe", recorder_}};
+    // handlers registered; each with SW_SHOWNORMAL (1).
+    const Record handler = {{"exe", recorder_}, {"show", "1"}};
     // Each: the commands posted in turn, what the program receives and what
     // else it recorded.
     const std::tuple<const char*, std::vector<UINT>, Args, Record> cases[] = {
-        {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, {{"exe", tavelkin_}, {"cwd", kit_}}},
+        {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, {{"exe", tavelkin_}, {"cwd", kit_}, {"show", "1"}}},
         {"reference", {IDM_REFERENCE}, {kit_ + "\\examples\\reference.xhtml"}, handler},
         {"feedback", {IDM_FEEDBACK}, {kit_ + "\\examples\\feedback.xhtml"}, handler},
         {"website", {IDM_WEBSITE}, {"https://tavelkin.example/"}, handler},

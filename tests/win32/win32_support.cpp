@@ -269,6 +269,10 @@ Handlers::Handlers(const std::string& recorder)
         saved.emplace_back(key, ClassesDefault(key));
     PutClassesDefault(".xhtml", PROG_ID);
     PutClassesDefault(std::string(PROG_ID) + "\\shell\\open\\command", handler);
+    // Its default verb is another one, which records differently: a request
+    // that names no verb is then told from one for "open".
+    PutClassesDefault(std::string(PROG_ID) + "\\shell", "view");
+    PutClassesDefault(std::string(PROG_ID) + "\\shell\\view\\command", "\"" + recorder + "\" /view \"%1\"");
     PutClassesDefault("https\\shell\\open\\command", handler);
 }
 

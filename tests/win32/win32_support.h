@@ -24,8 +24,8 @@ std::string OwnFolder();
 std::string MakeTempFolder(const std::string& label);
 
 // What the recording program wrote of one start: "commandline", "cwd",
-// "exe", "pid", "argc" and "arg1" ... as its C runtime parsed them; and
-// "file", the record's own path.
+// "exe", "pid", "show" (its show command), "argc" and "arg1" ... as its C
+// runtime parsed them; and "file", the record's own path.
 using Record = std::map<std::string, std::string>;
 
 // A fresh folder for the records of what starts next: STARTER_RECORD_DIR
@@ -84,7 +84,8 @@ bool DeleteTrayIcon(HWND window, UINT id);
 
 // Registers the recording program as the handler of .xhtml documents and of
 // https addresses, as a user's system has its own; the destructor puts back
-// what was there.
+// what was there. The documents' default verb is not "open" but "view",
+// whose command hands the program "/view" before the document.
 struct Handlers {
     explicit Handlers(const std::string& recorder);
     ~Handlers();
