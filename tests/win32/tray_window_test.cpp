@@ -104,6 +104,14 @@ TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
     EXPECT_EQ(GetMenuItemCount(g_trayMenu), 9);
     EXPECT_EQ(g_programFolder, OwnFolder());
 
+    // A taskbar that starts again while the icon is there: the icon is
+    // refreshed and no retry is left running. (Only where the shell refuses
+    // a second add of the same icon, as Wine's does, does this need the
+    // refresh; elsewhere it holds all the same.)
+    SendMessageA(window_, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
+    EXPECT_FALSE(KillTimer(window_, ICON_RETRY_TIMER_ID)) << "the icon is tried again for ever";
+
     SendMessageA(window_, WM_DESTROY, 0, 0); // the quit command's way
     EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
     MSG msg = {};
