@@ -35,9 +35,9 @@ int StarterMain(HINSTANCE instance, const char* tail);
 
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Copies the tip into the tray icon record's tip field, cut to the 63
-// characters and terminator that its first version holds.
-void CopyTip(char* field, const char* tip);
+// Copies the tip into the tray icon record's tip field, cut at a character
+// boundary to the 63 bytes and terminator that its first version holds.
+void CopyTip(char* field, const char* tip, LeadBytePredicate isLeadByte);
 
 // Carries out a tray menu command.
 void RunTrayCommand(HWND window, UINT command);

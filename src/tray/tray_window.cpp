@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 
 HMENU g_trayMenu;
@@ -29,11 +30,19 @@ static NOTIFYICONDATAA TrayIconRecord(HWND window)
     return data;
 }
 
-void CopyTip(char* field, const char* tip)
+void CopyTip(char* field, const char* tip, LeadBytePredicate isLeadByte)
 {
-    // 63 characters and the terminator: the record's first version has a
-    // 64-byte field, whatever size today's headers give it.
-    lstrcpynA(field, tip, 64);
+    // 63 bytes and the terminator: the record's first version has a 64-byte
+    // field, whatever size today's headers give it. A double-byte character
+    // that does not fit whole is left out, lead byte and all.
+    size_t length = 0;
+    for (size_t step; tip[length]; length += step) {
+        step = isLeadByte(static_cast<unsigned char>(tip[length])) && tip[length + 1] ? 2 : 1;
+        if (length + step > 63)
+            break;
+    }
+    memcpy(field, tip, length);
+    field[length] = '\0';
 }
 
 // Whether the shell shows the icon now: added, or, if it has it already (a
@@ -49,7 +58,7 @@ static bool ShowTrayIcon(HWND window)
     data.hIcon = g_trayIcon;
     char tip[8192] = "";
     LoadStringA(g_instance, IDS_TIP, tip, sizeof tip);
-    CopyTip(data.szTip, tip);
+    CopyTip(data.szTip, tip, AnsiLeadByte);
     return Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 

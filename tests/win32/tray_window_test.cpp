@@ -162,16 +162,29 @@ TEST_F(TrayWindowWhoseFirstAddsFail, ShowsTheIconOnceAnAddSucceeds)
     EXPECT_FALSE(KillTimer(window_, ICON_RETRY_TIMER_ID)) << "no more tries once the icon is there";
 }
 
-TEST(TrayTip, IsCutTo63CharactersAndItsTerminator)
+// Shift-JIS-like lead bytes, fixed so that the cut does not depend on the
+// machine's code page.
+bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+TEST(TrayTip, IsCutTo63BytesAndItsTerminatorAtACharacterBoundary)
 {
-    char field[128];
-    memset(field, 'x', sizeof field);
-    std::string tip(100, 't');
-    CopyTip(field, tip.c_str());
-    EXPECT_EQ(std::string(field), tip.substr(0, 63));
-    EXPECT_EQ(field[64], 'x') << "nothing written past the first version's field";
-    CopyTip(field, "Tavelkin");
-    EXPECT_STREQ(field, "Tavelkin");
+    const std::string t61(61, 't'), t62(62, 't');
+    const std::tuple<const char*, std::string, std::string> cases[] = { // the tip, and what the field holds
+        {"short", "Tavelkin", "Tavelkin"},
+        {"long", std::string(100, 't'), std::string(63, 't')},
+        {"a double-byte character that does not fit", t62 + "\x82\xA0t", t62},
+        {"one that just fits", t61 + "\x82\xA0tt", t61 + "\x82\xA0"},
+        // A trail byte in the lead bytes' range is no lead byte.
+        {"one whose trail byte could lead", t61 + "\x82\x82\x82\xA0", t61 + "\x82\x82"},
+    };
+    for (const auto& [name, tip, field] : cases) {
+        SCOPED_TRACE(name);
+        char got[128];
+        memset(got, 'x', sizeof got);
+        CopyTip(got, tip.c_str(), FakeLeadByte);
+        EXPECT_EQ(std::string(got), field);
+        EXPECT_EQ(got[64], 'x') << "nothing written past the first version's field";
+    }
 }
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
