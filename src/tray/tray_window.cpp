@@ -73,6 +73,18 @@ static void AddTrayIcon(HWND window)
         SetTimer(window, ICON_RETRY_TIMER_ID, ICON_RETRY_MS, nullptr);
 }
 
+// A starter run elevated would otherwise never hear of a restarted taskbar
+// that is not: the system holds messages from lower integrity back. Looked
+// up, as systems before Windows 7 lack the call.
+static void LetTaskbarCreatedIn(HWND window)
+{
+    using FilterCall = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    auto allow = reinterpret_cast<FilterCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    if (allow && g_taskbarCreated)
+        allow(window, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
+}
+
 static void ShowTrayMenu(HWND window)
 {
     GetCursorPos(&g_cursor);
@@ -97,6 +109,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_CREATE:
         g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+        LetTaskbarCreatedIn(window);
         g_trayMenu = GetSubMenu(LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
         AddTrayIcon(window);
         g_programFolder = ProgramFolder();
