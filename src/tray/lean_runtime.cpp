@@ -7,17 +7,32 @@
 // with exceptions and needs that machinery too: far more than the program
 // itself. So the string code the program uses is instantiated here, without
 // exceptions, and the few ways the runtime had of throwing end the process
-// at once, as an uncaught exception would have, but silently: abort() would
-// show the C runtime's error box first. The launch path asks Affordable for
-// the memory a run file wants before taking it, so it never ends here. Only
-// starter.exe links this file; the test programs keep the runtime as it is.
+// at once with exit code 3, as an uncaught exception would have ended it,
+// but silently: abort() would show the C runtime's error box first. The
+// launch path asks Affordable for the memory a run file wants before taking
+// it, so it never ends here. Only starter.exe links this file; the test
+// programs keep the runtime as it is.
+#include "tray.h"
+
 #include <cstdlib>
 #include <new>
 #include <string>
 
 template class std::basic_string<char>;
 
-[[noreturn]] static void EndSilently() { std::_Exit(3); }
+// A resident starter takes its icon along: left behind, it would stay in
+// the notification area, dead, until the pointer passes over it. Taking it
+// away may itself want memory and come back here; the second time the
+// process just ends.
+[[noreturn]] static void EndSilently()
+{
+    static bool ending = false;
+    if (!ending) {
+        ending = true;
+        RemoveTrayIcon();
+    }
+    std::_Exit(3);
+}
 
 // Every function of the runtime's own that throws, so that its object file,
 // which defines them all together, is never linked.

@@ -9,12 +9,16 @@
 // <windows.h> calls them through the pointers __imp__Name@N, which an
 // import library would put into the import table; this file defines them as
 // plain data instead, and BindSystemImports fills them once the search has
-// been restricted to System32, which then holds for every DLL loaded
-// afterwards, dependencies and the shell's own loads included. starter.exe
-// is linked against empty stand-ins for the three import libraries, so a
-// call to a function missing from the table below fails the link with an
-// undefined reference to its __imp__ name.
+// been restricted to System32, which then holds for every DLL searched for
+// afterwards, dependencies and the shell's own loads included (what the
+// shell loads by a full path is not searched for). starter.exe is linked
+// against empty stand-ins for the three import libraries, so a call to a
+// function missing from the table below fails the link with an undefined
+// reference to its __imp__ name.
 #include <windows.h>
+
+// SetDefaultDllDirectories, or nullptr where kernel32 lacks it.
+using RestrictSearchCall = BOOL(WINAPI*)(DWORD);
 
 namespace {
 
@@ -78,21 +82,39 @@ const SystemImport SYSTEM_IMPORT_TABLE[] = {SYSTEM_IMPORTS(SYSTEM_IMPORT_ENTRY)}
 
 } // namespace
 
-// Looked up rather than imported, so that a Windows 7 without the update
-// that brought it gets no loader error: the starter just ends, silently.
-bool BindSystemImports()
+// Given SetDefaultDllDirectories as kernel32 has it, so that a test can
+// hand it none.
+bool BindSystemImports(RestrictSearchCall restrictSearch)
 {
-    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
-    auto restrictSearch = reinterpret_cast<SetDefaultDllDirectoriesCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    // Without the restriction (a Windows 7 without the update that brought
+    // SetDefaultDllDirectories) the starter still has to launch, so it does
+    // what such a system allows: the current folder is taken out of the
+    // search, and the three are loaded by their full path. Their own
+    // dependencies and the shell's later loads are then searched for in the
+    // standard order, the program's folder first.
     if (!restrictSearch || !restrictSearch(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        SetDllDirectoryA("");
+    char path[MAX_PATH + 16];
+    const UINT folder = GetSystemDirectoryA(path, MAX_PATH);
+    if (folder == 0 || folder >= MAX_PATH)
         return false;
+    path[folder] = '\\';
     HMODULE modules[sizeof SYSTEM_DLLS / sizeof SYSTEM_DLLS[0]];
-    for (size_t i = 0; i < sizeof SYSTEM_DLLS / sizeof SYSTEM_DLLS[0]; ++i)
-        if (!(modules[i] = LoadLibraryA(SYSTEM_DLLS[i])))
+    for (size_t i = 0; i < sizeof SYSTEM_DLLS / sizeof SYSTEM_DLLS[0]; ++i) {
+        lstrcpyA(path + folder + 1, SYSTEM_DLLS[i]);
+        if (!(modules[i] = LoadLibraryA(path)))
             return false;
+    }
     for (const SystemImport& import : SYSTEM_IMPORT_TABLE)
         if (!(*import.slot = reinterpret_cast<void*>(GetProcAddress(modules[import.dll], import.name))))
             return false;
     return true;
+}
+
+// Looked up rather than imported, so that a Windows 7 without the update
+// that brought it gets no loader error.
+bool BindSystemImports()
+{
+    return BindSystemImports(reinterpret_cast<RestrictSearchCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories"))));
 }

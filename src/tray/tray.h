@@ -39,6 +39,10 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // boundary to the 63 bytes and terminator that its first version holds.
 void CopyTip(char* field, const char* tip, LeadBytePredicate isLeadByte);
 
+// Takes the tray window's icon away, as quitting does; for a process that
+// has to end at once.
+void RemoveTrayIcon();
+
 // Carries out a tray menu command.
 void RunTrayCommand(HWND window, UINT command);
 

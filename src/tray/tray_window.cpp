@@ -16,6 +16,8 @@ UINT g_taskbarCreated;
 // Loaded once: every add and refresh shows the same image, which lives as
 // long as the process.
 static HICON g_trayIcon;
+// The tray window, once created: a process has one.
+static HWND g_trayWindow;
 
 // The record's first version: every shell since Windows 95 takes it, and its
 // 64-byte tip field is all the tip needs.
@@ -43,6 +45,14 @@ void CopyTip(char* field, const char* tip, LeadBytePredicate isLeadByte)
     }
     memcpy(field, tip, length);
     field[length] = '\0';
+}
+
+void RemoveTrayIcon()
+{
+    if (!g_trayWindow) // no window, no icon, and perhaps no shell32 bound yet
+        return;
+    NOTIFYICONDATAA data = TrayIconRecord(g_trayWindow);
+    Shell_NotifyIconA(NIM_DELETE, &data);
 }
 
 // Whether the shell shows the icon now: added, or, if it has it already (a
@@ -108,6 +118,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     switch (message) {
     case WM_CREATE:
+        g_trayWindow = window;
         g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
         LetTaskbarCreatedIn(window);
         g_trayMenu = GetSubMenu(LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);

@@ -242,6 +242,21 @@ TEST_F(Starter, TheIconComesBackWhenTheTaskbarStartsAgain)
     EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
 }
 
+// starter_fallback.exe: the starter bound as where kernel32 lacks
+// SetDefaultDllDirectories (what it then keeps out cannot be shown under
+// Wine, which protects no KnownDLLs), and made to run out of memory.
+TEST_F(Starter, WithoutSetDefaultDllDirectoriesItStaysAndWhenMemoryRunsOutItEndsWith3AndNoIcon)
+{
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "starter_fallback.exe").c_str(), exe_.c_str(), FALSE));
+    ASSERT_TRUE(StartResident()) << "without SetDefaultDllDirectories the starter launches and stays all the same";
+    ExpectLaunch(records_, 1, Args{"-x"});
+    HANDLE outOfMemory = CreateEventA(nullptr, TRUE, FALSE, "Local\\TavelkinStarterOutOfMemory");
+    ASSERT_TRUE(SetEvent(outOfMemory));
+    EXPECT_EQ(ExitCode(starter_.hProcess), 3u);
+    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID)) << "a dead icon stayed behind";
+    CloseHandle(outOfMemory);
+}
+
 TEST_F(Starter, OfEightStartedAtOnceOneStays)
 {
     for (int i = 0; i < 8; ++i)

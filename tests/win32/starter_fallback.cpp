@@ -1,0 +1,36 @@
+// starter.exe as a Windows 7 without the update that brought
+// SetDefaultDllDirectories runs it. Wine cannot be made such a system (its
+// kernel32 has the function whatever version it reports), so the binding is
+// handed none. Linked as starter.exe is (its lean runtime, no import
+// libraries for user32, gdi32 and shell32), it can also be made to run out
+// of memory while resident, which no test can bring about in the shipped
+// starter: once the event "Local\TavelkinStarterOutOfMemory" is set, a
+// thread of its own asks for more than a 32-bit process can have.
+#include "launch_shell.h"
+#include "tray.h"
+
+#include <new>
+#include <string>
+
+using RestrictSearchCall = BOOL(WINAPI*)(DWORD);
+bool BindSystemImports(RestrictSearchCall restrictSearch);
+
+static void* volatile g_kept;
+
+static DWORD WINAPI RunOutOfMemory(void* event)
+{
+    WaitForSingleObject(event, INFINITE);
+    g_kept = ::operator new(0x7FFFFFF0u); // the lean runtime's end
+    return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    if (!BindSystemImports(nullptr))
+        return 0;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "Local\\TavelkinStarterOutOfMemory");
+    if (event)
+        CloseHandle(CreateThread(nullptr, 0, RunOutOfMemory, event, 0, nullptr));
+    std::string tail = CommandLineTail(GetCommandLineA(), AnsiLeadByte);
+    return StarterMain(instance, tail.c_str());
+}
