@@ -520,6 +520,10 @@ protected:
 
 TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
 {
+    if (!handlers_.Effective())
+        GTEST_SKIP() << "skipped on purpose: the shell opens .xhtml documents or https addresses with the program "
+                        "the user chose, which Windows 8 and later keep where no program may change it, not with "
+                        "the handler registered here";
     // The launch opens tavelkin.exe in the kit in its folder, the others the
     // handlers registered; each with SW_SHOWNORMAL (1).
     const Record handler = {{"exe", recorder_}, {"show", "1"}};

@@ -1,6 +1,8 @@
 #include "win32_support.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -239,47 +241,83 @@ static bool TrayIconCall(DWORD call, HWND window, UINT id)
 bool TrayIconPresent(HWND window, UINT id) { return TrayIconCall(NIM_MODIFY, window, id); }
 bool DeleteTrayIcon(HWND window, UINT id) { return TrayIconCall(NIM_DELETE, window, id); }
 
-// The default value of a key under HKEY_CLASSES_ROOT, absent when the key or
-// its value is not there; putting an absent value removes the key and all
-// below it.
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Where the handlers are registered. On Windows: the current user's own
+// classes, which take no administrator and reach no other account (what is
+// written under HKEY_CLASSES_ROOT goes to the machine's classes unless the
+// user's key is there already). Wine 8's shell looks them up under
+// HKEY_CLASSES_ROOT alone and ignores the user's classes, so under Wine they
+// go there: into the test's own prefix.
+static HKEY Classes()
+{
+    static HKEY classes = nullptr;
+    if (!classes && (UnderWine() || RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, nullptr, 0,
+                                                    KEY_ALL_ACCESS, nullptr, &classes, nullptr) != ERROR_SUCCESS))
+        classes = HKEY_CLASSES_ROOT;
+    return classes;
+}
+
+// The default value of a key among those classes ("" when it has none), or
+// absent when the key is not there; putting an absent value removes the key
+// and all below it.
 static std::optional<std::string> ClassesDefault(const std::string& key)
 {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(Classes(), key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return std::nullopt;
     char value[1024] = "";
-    LONG size = sizeof value;
-    bool there = RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), value, &size) == ERROR_SUCCESS;
-    return there ? std::optional<std::string>(value) : std::nullopt;
+    DWORD size = sizeof value - 1;
+    RegQueryValueExA(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size); // none: ""
+    RegCloseKey(opened);
+    return std::string(value);
 }
 
 static void PutClassesDefault(const std::string& key, const std::optional<std::string>& value)
 {
     if (value) { // RegSetValueA creates the key when it is not there
-        RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value->c_str(), static_cast<DWORD>(value->size()));
+        RegSetValueA(Classes(), key.c_str(), REG_SZ, value->c_str(), static_cast<DWORD>(value->size()));
         return;
     }
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, key.c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    RegDeleteTreeA(Classes(), key.c_str());
+    RegDeleteKeyA(Classes(), key.c_str());
 }
 
 static const char PROG_ID[] = "TavelkinStarterTest.xhtml";
 
-Handlers::Handlers(const std::string& recorder)
+Handlers::Handlers(const std::string& recorder) : command("\"" + recorder + "\" \"%1\"")
 {
-    std::string handler = "\"" + recorder + "\" \"%1\"";
-    for (const char* key : {".xhtml", PROG_ID, "https\\shell\\open\\command"})
+    // The keys that may be new, from the top, so that none of them is left.
+    for (const char* key : {".xhtml", PROG_ID, "https", "https\\shell\\open\\command"})
         saved.emplace_back(key, ClassesDefault(key));
     PutClassesDefault(".xhtml", PROG_ID);
-    PutClassesDefault(std::string(PROG_ID) + "\\shell\\open\\command", handler);
+    PutClassesDefault(std::string(PROG_ID) + "\\shell\\open\\command", command);
     // Its default verb is another one, which records differently: a request
     // that names no verb is then told from one for "open".
     PutClassesDefault(std::string(PROG_ID) + "\\shell", "view");
     PutClassesDefault(std::string(PROG_ID) + "\\shell\\view\\command", "\"" + recorder + "\" /view \"%1\"");
-    PutClassesDefault("https\\shell\\open\\command", handler);
+    PutClassesDefault("https\\shell\\open\\command", command);
+    // What the shell has cached of the associations is out of date now.
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 Handlers::~Handlers()
 {
     for (auto it = saved.rbegin(); it != saved.rend(); ++it)
-        PutClassesDefault(it->first, it->second);
+        if (ClassesDefault(it->first) != it->second)
+            PutClassesDefault(it->first, it->second);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+bool Handlers::Effective() const
+{
+    for (const char* what : {".xhtml", "https"}) {
+        char found[1024] = "";
+        DWORD size = sizeof found;
+        if (AssocQueryStringA(ASSOCF_NONE, ASSOCSTR_COMMAND, what, "open", found, &size) != S_OK || command != found)
+            return false;
+    }
+    return true;
 }
 
 // GoogleTest hands every failure message to OutputDebugStringA as well, for a

@@ -82,12 +82,23 @@ bool TrayIconPresent(HWND window, UINT id);
 // Takes the icon away, as a taskbar that restarts forgets it.
 bool DeleteTrayIcon(HWND window, UINT id);
 
+// Whether this runs under Wine rather than Windows: Wine's ntdll exports its
+// own version. A check that holds on one of them only is skipped on the
+// other, on purpose.
+bool UnderWine();
+
 // Registers the recording program as the handler of .xhtml documents and of
-// https addresses, as a user's system has its own; the destructor puts back
-// what was there. The documents' default verb is not "open" but "view",
-// whose command hands the program "/view" before the document.
+// https addresses, as a user's system has its own, for the current user
+// only; the destructor puts back what was there. The documents' default
+// verb is not "open" but "view", whose command hands the program "/view"
+// before the document.
 struct Handlers {
     explicit Handlers(const std::string& recorder);
     ~Handlers();
+    // Whether the shell opens both with the recording program now. Windows 8
+    // and later keep the user's own choice of program apart, where no program
+    // may change it, and that choice comes first.
+    bool Effective() const;
+    std::string command;
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
