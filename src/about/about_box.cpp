@@ -13,10 +13,7 @@ const char ABOUT_NERVOUS_TEXT[] = "Wow, 20 clicks in less than 5 seconds!\nYou m
 const char ABOUT_NERVOUS_CAPTION[] = "Strange User Behavior Detected!";
 
 // No timer procedure: WM_TIMER comes to the dialog procedure, which closes.
-void StartAboutTimer(HWND dialog)
-{
-    g_aboutTimer = SetTimer(dialog, ABOUT_TIMER_ID, ABOUT_PERIOD_MS, NULL);
-}
+void StartAboutTimer(HWND dialog) { g_aboutTimer = SetTimer(dialog, ABOUT_TIMER_ID, ABOUT_PERIOD_MS, NULL); }
 
 void CloseAbout(HWND dialog)
 {
