@@ -8,7 +8,7 @@
 #define IDS_FEEDBACK 4
 
 #define IDI_STARTER 102
-#define IDI_SPARE 103 // shipped with the program, not used by the code
+#define IDI_SPARE 103    // shipped with the program, not used by the code
 #define IDR_TRAYMENU 103 // a menu, so it does not collide with the icon group 103
 #define IDB_ABOUT 105
 #define IDD_ABOUT 106

@@ -1,8 +1,8 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks res/starter.ico, res/spare.ico and res/about.bmp are in the exact
 formats the program loads, independently of the script that draws them.
 
-Run from the repository root:  python3 tools/check_artwork.py
+Run from the repository root:  tools/check_artwork.py
 Exits non-zero, naming the first problem, if a file is off.
 """
 

@@ -25,6 +25,7 @@ std::string JsonString(const Text& text)
     for (unsigned char c : *text) {
         char esc[8];
         switch (c) {
+        // clang-format off
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
         case '\b': out += "\\b"; break;
@@ -32,6 +33,7 @@ std::string JsonString(const Text& text)
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
+        // clang-format on
         default:
             if (c < 0x20 || c >= 0x7F) {
                 std::snprintf(esc, sizeof esc, "\\u%04X", c);

@@ -1,23 +1,20 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes the starter's artwork: res/starter.ico, res/spare.ico, res/about.bmp.
 
-Run from the repository root:  python3 tools/make_artwork.py
+Run from the repository root:  tools/make_artwork.py
 
-Standard library only.  The about picture's lettering is drawn from the
-DejaVu Sans outlines, so the Debian/Ubuntu package "fonts-dejavu-core" must be
-installed (it provides /usr/share/fonts/truetype/dejavu/DejaVuSans*.ttf).
-The fonts are read and rasterised here, not by a third-party renderer, so the
-output is byte-for-byte the same on every run.
+Debian's own Python, for Pillow (python3-pil), which sets the about
+picture's lettering with FreeType in the DejaVu Sans fonts (fonts-dejavu-core).
 
 The files are kept in the formats the program's oldest targets read without
 help: icons are 4-bit DIBs on the standard 16-colour palette, the about
 picture is an 8-bit palettised bottom-up BMP.
 """
 
-import math
 import os
 import struct
-import sys
+
+from PIL import Image, ImageDraw, ImageFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
@@ -29,294 +26,6 @@ VGA16 = [
     (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
     (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
 ]
-
-
-# ---------------------------------------------------------------------------
-# TrueType outlines (just enough of the format for DejaVu Sans)
-
-class Font:
-    def __init__(self, path):
-        try:
-            with open(path, "rb") as f:
-                self.data = data = f.read()
-        except OSError:
-            sys.exit(f"make_artwork: {path} is missing; install fonts-dejavu-core")
-        count = struct.unpack_from(">H", data, 4)[0]
-        self.tables = {}
-        for i in range(count):
-            tag, _, offset, length = struct.unpack_from(">4sIII", data, 12 + 16 * i)
-            self.tables[tag.decode("latin-1")] = (offset, length)
-        head = self.tables["head"][0]
-        self.units = struct.unpack_from(">H", data, head + 18)[0]
-        self.long_loca = struct.unpack_from(">h", data, head + 50)[0] == 1
-        self.glyph_count = struct.unpack_from(">H", data, self.tables["maxp"][0] + 4)[0]
-        self.metric_count = struct.unpack_from(">H", data, self.tables["hhea"][0] + 34)[0]
-        self._read_cmap()
-        self._read_kern()
-
-    def _read_cmap(self):
-        data, base = self.data, self.tables["cmap"][0]
-        self.cmap = {}
-        for i in range(struct.unpack_from(">H", data, base + 2)[0]):
-            platform, encoding, offset = struct.unpack_from(">HHI", data, base + 4 + 8 * i)
-            sub = base + offset
-            if (platform, encoding) != (3, 1) or struct.unpack_from(">H", data, sub)[0] != 4:
-                continue
-            segs = struct.unpack_from(">H", data, sub + 6)[0] // 2
-            ends = struct.unpack_from(f">{segs}H", data, sub + 14)
-            starts = struct.unpack_from(f">{segs}H", data, sub + 16 + 2 * segs)
-            deltas = struct.unpack_from(f">{segs}h", data, sub + 16 + 4 * segs)
-            ranges_at = sub + 16 + 6 * segs
-            ranges = struct.unpack_from(f">{segs}H", data, ranges_at)
-            for s in range(segs):
-                for code in range(starts[s], ends[s] + 1):
-                    if code == 0xFFFF:
-                        continue
-                    if ranges[s] == 0:
-                        gid = (code + deltas[s]) & 0xFFFF
-                    else:
-                        at = ranges_at + 2 * s + ranges[s] + 2 * (code - starts[s])
-                        gid = struct.unpack_from(">H", data, at)[0]
-                        if gid:
-                            gid = (gid + deltas[s]) & 0xFFFF
-                    self.cmap[code] = gid
-            return
-        raise ValueError("font has no Unicode BMP cmap")
-
-    def _read_kern(self):
-        self.kern = {}
-        if "kern" not in self.tables:
-            return
-        data, at = self.data, self.tables["kern"][0]
-        if struct.unpack_from(">H", data, at)[0] != 0:
-            return
-        at += 4
-        # Only the first (horizontal, format 0) subtable matters for Latin text.
-        _, _, coverage, pairs = struct.unpack_from(">HHHH", data, at)
-        if coverage & 0xFF01 != 1:
-            return
-        at += 14
-        for i in range(pairs):
-            left, right, value = struct.unpack_from(">HHh", data, at + 6 * i)
-            self.kern[(left, right)] = value
-
-    def glyph(self, char):
-        return self.cmap.get(ord(char), 0)
-
-    def advance(self, gid):
-        at = self.tables["hmtx"][0] + 4 * min(gid, self.metric_count - 1)
-        return struct.unpack_from(">H", self.data, at)[0]
-
-    def _glyph_range(self, gid):
-        loca = self.tables["loca"][0]
-        if self.long_loca:
-            start, end = struct.unpack_from(">II", self.data, loca + 4 * gid)
-        else:
-            start, end = (2 * v for v in struct.unpack_from(">HH", self.data, loca + 2 * gid))
-        return self.tables["glyf"][0] + start, end - start
-
-    def contours(self, gid):
-        """Outline of a glyph as closed contours of (x, y, on_curve) in font units."""
-        at, length = self._glyph_range(gid)
-        if length == 0:
-            return []
-        data = self.data
-        n = struct.unpack_from(">h", data, at)[0]
-        if n < 0:
-            return self._composite(at + 10)
-        ends = struct.unpack_from(f">{n}H", data, at + 10)
-        points = ends[-1] + 1 if n else 0
-        at += 10 + 2 * n
-        at += 2 + struct.unpack_from(">H", data, at)[0]  # skip the hinting program
-        flags = []
-        while len(flags) < points:
-            flag = data[at]
-            at += 1
-            flags.append(flag)
-            if flag & 8:
-                flags.extend([flag] * data[at])
-                at += 1
-        coords = []
-        for short, same in ((2, 16), (4, 32)):
-            value, axis = 0, []
-            for flag in flags:
-                if flag & short:
-                    delta = data[at]
-                    at += 1
-                    value += delta if flag & same else -delta
-                elif not flag & same:
-                    value += struct.unpack_from(">h", data, at)[0]
-                    at += 2
-                axis.append(value)
-            coords.append(axis)
-        result, start = [], 0
-        for end in ends:
-            result.append([(coords[0][i], coords[1][i], bool(flags[i] & 1))
-                           for i in range(start, end + 1)])
-            start = end + 1
-        return result
-
-    def _composite(self, at):
-        data, result = self.data, []
-        while True:
-            flags, gid = struct.unpack_from(">HH", data, at)
-            at += 4
-            if flags & 1:
-                dx, dy = struct.unpack_from(">hh", data, at)
-                at += 4
-            else:
-                dx, dy = struct.unpack_from(">bb", data, at)
-                at += 2
-            a, b, c, d = 1.0, 0.0, 0.0, 1.0
-            if flags & 8:
-                a = d = struct.unpack_from(">h", data, at)[0] / 16384
-                at += 2
-            elif flags & 0x40:
-                a, d = (v / 16384 for v in struct.unpack_from(">hh", data, at))
-                at += 4
-            elif flags & 0x80:
-                a, b, c, d = (v / 16384 for v in struct.unpack_from(">hhhh", data, at))
-                at += 8
-            if not flags & 2:
-                raise ValueError("point-matched composite glyphs are not handled")
-            for contour in self.contours(gid):
-                result.append([(a * x + c * y + dx, b * x + d * y + dy, on)
-                               for x, y, on in contour])
-            if not flags & 0x20:
-                return result
-
-
-def flatten(contour, curve_steps):
-    """Turns a quadratic TrueType contour into a polygon."""
-    pts = list(contour)
-    if not any(on for _, _, on in pts):
-        pts.insert(0, ((pts[0][0] + pts[-1][0]) / 2, (pts[0][1] + pts[-1][1]) / 2, True))
-    while not pts[0][2]:
-        pts.append(pts.pop(0))
-    out = [(pts[0][0], pts[0][1])]
-    count = len(pts)
-    i = 1
-    while i <= count:
-        x, y, on = pts[i % count]
-        if on:
-            out.append((x, y))
-            i += 1
-            continue
-        nx, ny, non = pts[(i + 1) % count]
-        if not non:
-            nx, ny = (x + nx) / 2, (y + ny) / 2
-            i += 1
-        else:
-            i += 2
-        sx, sy = out[-1]
-        for k in range(1, curve_steps + 1):
-            t = k / curve_steps
-            u = 1 - t
-            out.append((u * u * sx + 2 * u * t * x + t * t * nx,
-                        u * u * sy + 2 * u * t * y + t * t * ny))
-    return out[:-1] if out[-1] == out[0] else out
-
-
-def text_width(font, text, size, tracking=0.0):
-    scale = size / font.units
-    gids = [font.glyph(ch) for ch in text]
-    width = 0.0
-    for i, gid in enumerate(gids):
-        width += font.advance(gid) * scale
-        if i + 1 < len(gids):
-            width += font.kern.get((gid, gids[i + 1]), 0) * scale + tracking
-    return width
-
-
-def text_shapes(font, text, size, x, baseline, tracking=0.0):
-    """Polygons of a line of text, in pixels, y growing downwards."""
-    scale = size / font.units
-    gids = [font.glyph(ch) for ch in text]
-    steps = max(4, int(size / 4))
-    polys = []
-    for i, gid in enumerate(gids):
-        for contour in font.contours(gid):
-            polys.append([(x + px * scale, baseline - py * scale)
-                          for px, py in flatten(contour, steps)])
-        x += font.advance(gid) * scale
-        if i + 1 < len(gids):
-            x += font.kern.get((gid, gids[i + 1]), 0) * scale + tracking
-    return polys
-
-
-# ---------------------------------------------------------------------------
-# Anti-aliased polygon filling: 16 sub-scanlines per pixel row, exact
-# horizontal coverage, non-zero winding.
-
-SUB = 16
-
-
-def coverage(polys, width, height):
-    edges = []
-    for poly in polys:
-        for (x0, y0), (x1, y1) in zip(poly, poly[1:] + poly[:1]):
-            if y0 == y1:
-                continue
-            wind = 1
-            if y0 > y1:
-                x0, y0, x1, y1, wind = x1, y1, x0, y0, -1
-            edges.append((y0, y1, x0, (x1 - x0) / (y1 - y0), wind))
-    mask = {}
-    if not edges:
-        return mask
-    top = max(0, int(math.floor(min(e[0] for e in edges))))
-    bottom = min(height, int(math.ceil(max(e[1] for e in edges))))
-    for row in range(top, bottom):
-        live = [e for e in edges if e[0] < row + 1 and e[1] > row]
-        if not live:
-            continue
-        acc = [0.0] * (width + 1)
-        for s in range(SUB):
-            sy = row + (s + 0.5) / SUB
-            hits = sorted((x0 + (sy - y0) * slope, wind)
-                          for y0, y1, x0, slope, wind in live if y0 <= sy < y1)
-            winding = 0
-            start = 0.0
-            for x, wind in hits:
-                before = winding
-                winding += wind
-                if before == 0 and winding != 0:
-                    start = x
-                elif before != 0 and winding == 0:
-                    _span(acc, start, x, width)
-        for col in range(width):
-            if acc[col] > 0:
-                mask[row * width + col] = min(1.0, acc[col] / SUB)
-    return mask
-
-
-def _span(acc, a, b, width):
-    a = max(0.0, min(float(width), a))
-    b = max(0.0, min(float(width), b))
-    if b <= a:
-        return
-    ia, ib = int(a), int(b)
-    if ia == ib:
-        acc[ia] += b - a
-        return
-    acc[ia] += ia + 1 - a
-    for i in range(ia + 1, ib):
-        acc[i] += 1.0
-    acc[ib] += b - ib
-
-
-def rounded_rect(x0, y0, x1, y1, r, steps=24):
-    pts = []
-    for cx, cy, start in ((x1 - r, y0 + r, -90), (x1 - r, y1 - r, 0),
-                          (x0 + r, y1 - r, 90), (x0 + r, y0 + r, 180)):
-        for k in range(steps + 1):
-            t = math.radians(start + 90 * k / steps)
-            pts.append((cx + r * math.cos(t), cy + r * math.sin(t)))
-    return pts
-
-
-def rect(x0, y0, x1, y1):
-    return [(x0, y0), (x1, y0), (x1, y1), (x0, y1)]
 
 
 # ---------------------------------------------------------------------------
@@ -387,84 +96,62 @@ def about_palette():
     return colours
 
 
-def paint(pixels, mask, colour):
-    for at, a in mask.items():
-        pixels[at] = mix(pixels[at], colour, a)
-
-
-def about_pixels():
+def about_image():
     w, h = ABOUT_W, ABOUT_H
-    bold = Font(os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf"))
-    book = Font(os.path.join(FONT_DIR, "DejaVuSans.ttf"))
-    pixels = []
-    for y in range(h):
-        for x in range(w):
-            if y < HEADER_H:
-                pixels.append(gradient(x, y))
-            elif y < HEADER_H + RULE_H:
-                pixels.append(ACCENT)
-            else:
-                pixels.append(PAPER)
+    bold = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
+    book = os.path.join(FONT_DIR, "DejaVuSans.ttf")
+    picture = Image.new("RGB", (w, h), PAPER)
+    picture.putdata([tuple(round(v) for v in gradient(x, y)) for y in range(HEADER_H) for x in range(w)])
+    draw = ImageDraw.Draw(picture)
+    draw.rectangle((0, HEADER_H, w - 1, HEADER_H + RULE_H - 1), ACCENT)
 
     # Emblem: the program's icon, a tile with a "T", at about-box scale.
     tile = 80
-    name_size = 52
-    name_w = text_width(bold, "Tavelkin", name_size)
+    name = ImageFont.truetype(bold, 52)
     gap = 20
-    left = int(round((w - (tile + gap + name_w)) / 2))
+    left = round((w - (tile + gap + name.getlength("Tavelkin"))) / 2)
     tile_top = (HEADER_H - tile) // 2
-    paint(pixels, coverage([rounded_rect(left, tile_top, left + tile, tile_top + tile, 16)], w, h), WHITE)
-    cx = left + tile / 2
+    # Its round corners smoothed: drawn four times as large, then shrunk.
+    corners = Image.new("L", (4 * tile, 4 * tile))
+    ImageDraw.Draw(corners).rounded_rectangle((0, 0, 4 * tile - 1, 4 * tile - 1), 4 * 16, 255)
+    picture.paste(WHITE, (left, tile_top), corners.resize((tile, tile), Image.Resampling.BOX))
+    cx = left + tile // 2
     bar_top = tile_top + 19
-    paint(pixels, coverage([rect(cx - 24, bar_top, cx + 24, bar_top + 13),
-                            rect(cx - 8, bar_top + 13, cx + 8, tile_top + tile - 15)], w, h), TILE_INK)
-    paint(pixels, coverage([rect(cx - 24, tile_top + tile - 12, cx + 24, tile_top + tile - 9)], w, h), ACCENT)
+    draw.rectangle((cx - 24, bar_top, cx + 23, bar_top + 12), TILE_INK)
+    draw.rectangle((cx - 8, bar_top + 13, cx + 7, tile_top + tile - 16), TILE_INK)
+    draw.rectangle((cx - 24, tile_top + tile - 12, cx + 23, tile_top + tile - 10), ACCENT)
 
-    # Product name and line beneath it, set to the right of the emblem.
+    # Product name and line beneath it, set to the right of the emblem; the
+    # line spaced out letter by letter.
     text_x = left + tile + gap
-    baseline = tile_top + 50
-    paint(pixels, coverage(text_shapes(bold, "Tavelkin", name_size, text_x, baseline), w, h), WHITE)
-    paint(pixels, coverage(text_shapes(bold, "STARTER", 15, text_x + 3, tile_top + tile - 6, 3.2), w, h), ACCENT)
+    draw.text((text_x, tile_top + 50), "Tavelkin", WHITE, name, "ls")
+    small_caps = ImageFont.truetype(bold, 15)
+    x = text_x + 3
+    for letter in "STARTER":
+        draw.text((x, tile_top + tile - 6), letter, ACCENT, small_caps, "ls")
+        x += small_caps.getlength(letter) + 3.2
 
     # Edition lines on the paper, flush with the emblem's left edge.
-    paint(pixels, coverage(text_shapes(book, "Version 1.0", 15, left, 240), w, h), INK)
-    paint(pixels, coverage(text_shapes(book, "\u00a9 2026 Tavelkin team", 13, left, 266), w, h), SOFT_INK)
-    paint(pixels, coverage(text_shapes(book, "All rights reserved.", 13, left, 284), w, h), SOFT_INK)
-    return pixels
-
-
-def nearest(palette, colour, cache):
-    key = tuple(int(round(v)) for v in colour)
-    hit = cache.get(key)
-    if hit is None:
-        r, g, b = key
-        best = None
-        for i, (pr, pg, pb) in enumerate(palette):
-            d = 3 * (pr - r) ** 2 + 4 * (pg - g) ** 2 + 2 * (pb - b) ** 2
-            if best is None or d < best[0]:
-                best = (d, i)
-        hit = cache[key] = best[1]
-    return hit
+    draw.text((left, 240), "Version 1.0", INK, ImageFont.truetype(book, 15), "ls")
+    small = ImageFont.truetype(book, 13)
+    draw.text((left, 266), "\u00a9 2026 Tavelkin team", SOFT_INK, small, "ls")
+    draw.text((left, 284), "All rights reserved.", SOFT_INK, small, "ls")
+    return picture
 
 
 def write_about(path):
     palette = about_palette()
-    pixels = about_pixels()
-    cache = {}
-    indices = [nearest(palette, c, cache) for c in pixels]
-    w, h = ABOUT_W, ABOUT_H
-    stride = (w + 3) & ~3
-    rows = []
-    for y in range(h - 1, -1, -1):  # bottom-up
-        row = bytes(indices[y * w:(y + 1) * w])
-        rows.append(row + b"\0" * (stride - w))
-    bits = b"".join(rows)
-    colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-    offset = 14 + 40 + len(colours)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(bits), 2835, 2835, 256, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + colours + bits)
+    picture = about_image()
+    # Each colour takes its nearest palette entry, so nothing is dithered.
+    # By hand: Pillow's quantize to a given palette looks colours up in boxes
+    # four levels wide, which merges the gradient's close steps into bands.
+    nearest = {colour: min(range(len(palette)), key=lambda i: sum(
+        weight * (a - b) ** 2 for weight, a, b in zip((3, 4, 2), palette[i], colour)))
+        for _, colour in picture.getcolors(ABOUT_W * ABOUT_H)}
+    indexed = Image.new("P", picture.size)
+    indexed.putpalette([v for colour in palette for v in colour])
+    indexed.putdata([nearest[colour] for colour in picture.getdata()])
+    indexed.save(path, "BMP")
 
 
 # ---------------------------------------------------------------------------

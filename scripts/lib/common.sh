@@ -1,6 +1,5 @@
 # Shared by scripts/test and scripts/run: installs what the build and the
-# tests need, makes 32-bit Wine runnable, and starts a virtual display.
-# Sourced, not run.
+# tests need and makes 32-bit Wine runnable. Sourced, not run.
 
 STARTER_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
@@ -9,7 +8,8 @@ STARTER_PACKAGES=(
   g++-mingw-w64-i686 googletest
   wine wine32:i386 wine32-preloader:i386 fonts-wine
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
-  strip-nondeterminism unzip osslsigncode openssl
+  python3-pil python3-pefile strip-nondeterminism clang-format clang-tidy
+  unzip osslsigncode openssl
 )
 
 log() { printf '== %s\n' "$*"; }
@@ -64,28 +64,4 @@ run_emulating_i386() {
     misc=/proc/sys/fs/binfmt_misc
     { mount -t binfmt_misc binfmt_misc "$misc" && echo "$0" > "$misc/register"; } 2>/dev/null || exit 125
     exec "$@"' "$QEMU_I386_RULE" "$@"
-}
-
-# Starts Xvfb on a free display and exports DISPLAY; stop_display ends it.
-start_display() {
-  local n
-  for n in $(seq 90 130); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  STARTER_XVFB_PID=$!
-  export DISPLAY=":$n"
-  local i
-  for i in $(seq 1 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
-    kill -0 "$STARTER_XVFB_PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  echo "Xvfb did not start on $DISPLAY" >&2
-  return 1
-}
-
-stop_display() {
-  [ -n "${STARTER_XVFB_PID:-}" ] && kill "$STARTER_XVFB_PID" 2>/dev/null
-  STARTER_XVFB_PID=
 }

@@ -13,10 +13,7 @@ const char ABOUT_NERVOUS_TEXT[] = "Wow, 20 clicks in less than 5 seconds!\nYou m
 const char ABOUT_NERVOUS_CAPTION[] = "Strange User Behavior Detected!";
 
 // No timer procedure: WM_TIMER comes to the dialog procedure, which closes.
-void StartAboutTimer(HWND dialog)
-{
-    g_aboutTimer = SetTimer(dialog, ABOUT_TIMER_ID, ABOUT_PERIOD_MS, NULL);
-}
+void StartAboutTimer(HWND dialog) { g_aboutTimer = SetTimer(dialog, ABOUT_TIMER_ID, ABOUT_PERIOD_MS, nullptr); }
 
 void CloseAbout(HWND dialog)
 {
@@ -33,7 +30,7 @@ void CountRightClick(HWND dialog)
     // the box under it; once the message is dismissed the box gets a fresh
     // five seconds. The message has no owner, so the box stays clickable.
     KillTimer(dialog, g_aboutTimer);
-    MessageBoxA(NULL, ABOUT_NERVOUS_TEXT, ABOUT_NERVOUS_CAPTION, MB_OK);
+    MessageBoxA(nullptr, ABOUT_NERVOUS_TEXT, ABOUT_NERVOUS_CAPTION, MB_OK);
     StartAboutTimer(dialog);
 }
 

@@ -13,5 +13,5 @@ void CentreWindow(HWND window)
         workArea = Rect{work.left, work.top, work.right, work.bottom};
     Rect area = CentringArea(workArea, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     Position at = CentredPosition(Rect{own.left, own.top, own.right, own.bottom}, area);
-    SetWindowPos(window, NULL, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks a 32-bit Windows executable's hardening from its PE header.
 
 usage: pe_check.py [--lean-imports] [--break RULE] EXE
@@ -20,9 +20,12 @@ usage: pe_check.py [--lean-imports] [--break RULE] EXE
 With --break RULE, a negative control: an executable that passes every
 rule is checked with the few bytes changed that break RULE alone, and passes
 only if the FAIL lines are that rule's one line, word for word.
+
+Debian's Python, for pefile (python3-pefile), which reads the headers.
 """
-import struct
 import sys
+
+import pefile
 
 KNOWN_DLLS = {"advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
               "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "ws2_32.dll"}
@@ -35,50 +38,17 @@ MEM_WRITE = 0x80000000
 LEAN_IMPORTS = {"kernel32.dll", "msvcrt.dll"}
 
 
-def field(data, offset, fmt="<H"):
-    return struct.unpack_from(fmt, data, offset)[0]
-
-
-def headers(data):
-    """Offsets of the file header, the optional header and each section header."""
-    pe = field(data, 0x3C, "<I")
-    if data[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("no PE signature")
-    opt = pe + 24
-    if field(data, opt) != 0x10B:
-        raise ValueError("not a 32-bit image (optional header magic %#x)" % field(data, opt))
-    return pe + 4, opt, [opt + field(data, pe + 20) + 40 * i for i in range(field(data, pe + 6))]
-
-
-def section_name(data, section):
-    return data[section:section + 8].rstrip(b"\0").decode("latin-1")
-
-
-def imported_dlls(data, opt, sections):
-    def offset(rva):
-        for s in sections:
-            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
-            if va <= rva < va + max(vsize, rawsize):
-                return rva - va + rawptr
-        raise ValueError("RVA %#x is in no section" % rva)
-    names = []
-    at = offset(field(data, opt + 96 + 8 * 1, "<I"))  # data directory 1: the import table
-    while field(data, at + 12, "<I"):  # each descriptor's DLL name, up to the empty one
-        start = offset(field(data, at + 12, "<I"))
-        names.append(data[start:data.index(b"\0", start)].decode("latin-1"))
-        at += 20
-    return names
-
-
 def check(data, lean_imports=False):
-    file_header, opt, sections = headers(data)
-    machine, dllchar = field(data, file_header), field(data, opt + 70)
-    flags = [(section_name(data, s), field(data, s + 36, "<I")) for s in sections]
-    dlls = imported_dlls(data, opt, sections)
+    pe = pefile.PE(data=data)
+    if pe.OPTIONAL_HEADER.Magic != pefile.OPTIONAL_HEADER_MAGIC_PE:
+        raise ValueError("not a 32-bit image (optional header magic %#x)" % pe.OPTIONAL_HEADER.Magic)
+    machine, dllchar = pe.FILE_HEADER.Machine, pe.OPTIONAL_HEADER.DllCharacteristics
+    flags = [(s.Name.rstrip(b"\0").decode("latin-1"), s.Characteristics) for s in pe.sections]
+    dlls = [entry.dll.decode("latin-1") for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     print("imports: " + ", ".join(dlls))
     print("sections: " + ", ".join("%s(%#x)" % f for f in flags))
-    # data directory 5: the base relocations
-    stripped = field(data, file_header + 18) & RELOCS_STRIPPED or field(data, opt + 96 + 8 * 5 + 4, "<I") == 0
+    relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    stripped = pe.FILE_HEADER.Characteristics & RELOCS_STRIPPED or relocations.Size == 0
     return [problem for broken, problem in [
         (machine != 0x14C, "machine %#x is not i386" % machine),
         (not dllchar & DYNAMIC_BASE, "DYNAMIC_BASE (ASLR) not set"),
@@ -94,39 +64,43 @@ def check(data, lean_imports=False):
     ] if broken]
 
 
-def change(data, offset, fmt, how):
-    struct.pack_into(fmt, data, offset, how(field(data, offset, fmt)))
+def set_flag(header, name, flag, on):
+    setattr(header, name, getattr(header, name) | flag if on else getattr(header, name) & ~flag)
 
 
-def rename(data, old, new):
-    at = data.find(old)
-    data[at:at + len(old)] = new.ljust(len(old), b"\0")
+def rename(pe, old, new):
+    pe.set_bytes_at_offset(pe.__data__.find(old), new.ljust(len(old), b"\0"))
+
+
+def text_section(pe):
+    return next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
 
 
 # Each rule: the one FAIL line it must give, and how a copy breaks it alone.
 BREAK = {
-    "machine": ("machine 0x8664 is not i386", lambda d: change(d, headers(d)[0], "<H", lambda v: 0x8664)),
-    "aslr": ("DYNAMIC_BASE (ASLR) not set", lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~DYNAMIC_BASE)),
+    "machine": ("machine 0x8664 is not i386", lambda pe: setattr(pe.FILE_HEADER, "Machine", 0x8664)),
+    "aslr": ("DYNAMIC_BASE (ASLR) not set",
+             lambda pe: set_flag(pe.OPTIONAL_HEADER, "DllCharacteristics", DYNAMIC_BASE, False)),
     "relocations": ("base relocations stripped: the image cannot be moved",
-                    lambda d: change(d, headers(d)[0] + 18, "<H", lambda v: v | RELOCS_STRIPPED)),
-    "dep": ("NX_COMPAT (DEP) not set", lambda d: change(d, headers(d)[1] + 70, "<H", lambda v: v & ~NX_COMPAT)),
-    "writable-code": ("section .text is writable and executable", lambda d: change(
-        d, next(s for s in headers(d)[2] if section_name(d, s) == ".text") + 36, "<I", lambda v: v | MEM_WRITE)),
-    "known-dlls": ("imports msvcrx.dll, which is not a KnownDLL", lambda d: rename(d, b"msvcrt.dll", b"msvcrx.dll")),
+                    lambda pe: set_flag(pe.FILE_HEADER, "Characteristics", RELOCS_STRIPPED, True)),
+    "dep": ("NX_COMPAT (DEP) not set", lambda pe: set_flag(pe.OPTIONAL_HEADER, "DllCharacteristics", NX_COMPAT, False)),
+    "writable-code": ("section .text is writable and executable",
+                      lambda pe: set_flag(text_section(pe), "Characteristics", MEM_WRITE, True)),
+    "known-dlls": ("imports msvcrx.dll, which is not a KnownDLL", lambda pe: rename(pe, b"msvcrt.dll", b"msvcrx.dll")),
     "lean-imports": ("imports ole32.dll, which loads before the program can restrict its DLL search",
-                     lambda d: rename(d, b"msvcrt.dll", b"ole32.dll")),
+                     lambda pe: rename(pe, b"msvcrt.dll", b"ole32.dll")),
     "search-restricted": ("never restricts its DLL search: SetDefaultDllDirectories is not named",
-                          lambda d: rename(d, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ")),
+                          lambda pe: rename(pe, b"SetDefaultDllDirectories", b"SetDefaultDllDirectorieZ")),
 }
 
 
 def main():
     args = sys.argv[1:]
-    data = bytearray(open(args[-1], "rb").read())
+    pe = pefile.PE(args[-1])
     rule = args[args.index("--break") + 1] if "--break" in args else None
-    expected, breaking = BREAK.get(rule, (None, lambda d: None))
-    breaking(data)
-    problems = check(data, "--lean-imports" in args)
+    expected, breaking = BREAK.get(rule, (None, lambda pe: None))
+    breaking(pe)
+    problems = check(pe.write(), "--lean-imports" in args)
     for p in problems:
         print("FAIL " + p)
     return int(problems != ([expected] if rule else []))

@@ -96,10 +96,12 @@ bool Tip()
     // The tray's tooltip belongs to the shell; its text comes by message,
     // which fails while there is no tooltip window.
     char text[128] = "";
-    bool shown = WaitFor([&] {
+    auto tipRead = [&] {
         return SendMessageTimeoutA(VisibleWindow("tooltips_class32", 0), WM_GETTEXT, sizeof text,
-                                   reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr) && text[0] != '\0';
-    }, BOUND_MS);
+                                   reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, nullptr) &&
+               text[0] != '\0';
+    };
+    bool shown = WaitFor(tipRead, BOUND_MS);
     std::printf("tip=%s\n", text);
     return shown;
 }
