@@ -26,6 +26,7 @@
 #include "win32_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 const DWORD BOUND_MS = 30000;
@@ -106,11 +107,14 @@ bool Tip()
     return shown;
 }
 
-// Counted once everything the starter started has ended, so that a second
-// launch that comes late is counted too; what is counted is then cleared.
-bool Launches()
+// Counted once at least as many as expected have started and everything the
+// starter started has ended, so that neither a launch the shell has not begun
+// yet nor a second one that comes late is missed; what is counted is then
+// cleared.
+bool Launches(DWORD expected)
 {
     static DWORD counted = 1; // the starter
+    bool began = WaitFor([&] { return ProcessesStarted() >= counted + expected; }, BOUND_MS);
     bool ended = WaitUntilRunning(1, BOUND_MS);
     std::vector<Record> records = ReadRecords(g_records);
     DWORD started = ProcessesStarted();
@@ -123,7 +127,7 @@ bool Launches()
         std::printf("launch%u=%s\n", unsigned(i), line.c_str());
     }
     ClearRecords(g_records);
-    return ended;
+    return began && ended;
 }
 
 bool Run(const std::string& command)
@@ -156,8 +160,8 @@ bool Run(const std::string& command)
         return WaitFor([&] { return !VisibleWindow(className, g_starter.dwProcessId); }, BOUND_MS);
     if (command == "tip")
         return Tip();
-    if (command == "launches")
-        return Launches();
+    if (command.compare(0, 8, "launches") == 0) // "launches N": at least N expected
+        return Launches(static_cast<DWORD>(std::atol(command.c_str() + 8)));
     if (command == "quit")
         return Quit(g_window, g_starter.hProcess) != STILL_ACTIVE;
     if (command == "exit") {

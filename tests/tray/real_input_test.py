@@ -64,7 +64,7 @@ def menu_test(ui):
             continue
         click(*popup[entry], 1)
         check(ui.probe.ask("popup-closed"), f"the menu closed after entry {entry}")
-        answer = ui.probe.ask("launches")
+        answer = ui.probe.ask("launches 1")
         got = [value.split("\t") for key, value in (answer or {}).items() if key.startswith("launch")]
         if check(answer and answer["started"] == "1" and len(got) == 1,
                  f"entry {entry} started one program, counted once it ended: {answer}"):
