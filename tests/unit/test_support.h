@@ -133,8 +133,8 @@ struct LineCase {
     unsigned long from = 0;
 };
 
-// Each case from a file of its own, read with every conversion at hand; no
-// read changes the file.
+// Each case from a file of its own and from its bytes with no file, with
+// every conversion at hand; no read changes the file.
 inline void ExpectLineCases(const std::vector<LineCase>& cases)
 {
     for (const LineCase& c : cases) {
@@ -142,7 +142,11 @@ inline void ExpectLineCases(const std::vector<LineCase>& cases)
         TempFolder dir;
         const std::string path = dir.Write("case.run", c.bytes);
         dir.Freeze();
-        for (AnsiConversion toAnsi : kConversions)
+        for (AnsiConversion toAnsi : kConversions) {
             ExpectLines(path, c.values, c.from, toAnsi);
+            for (unsigned long n = 0; n < c.values.size(); ++n)
+                ExpectValue(RunFileLine(c.bytes, c.from + n, toAnsi), c.values[n],
+                            "line " + std::to_string(c.from + n) + " from the bytes, no file");
+        }
     }
 }
