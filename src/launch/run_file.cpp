@@ -117,7 +117,7 @@ size_t Character(Encoding e, const unsigned char* s, size_t n, std::u16string& o
         Units(s, std::min<size_t>(n, 4), e == kUtf16BE, u);
         const bool high = (u[0] & 0xFC00) == 0xD800;
         if (high && n < 4)
-            return 0;
+            return 4; // its pair may come with the next stretch
         const bool pair = high && (u[1] & 0xFC00) == 0xDC00;
         if (!pair && (u[0] & 0xF800) == 0xD800)
             return 0;

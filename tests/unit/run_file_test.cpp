@@ -50,7 +50,8 @@ std::string Utf16(const std::u16string& text, bool bigEndian)
 // Files with a byte-order mark: the same text rules over the characters, each
 // value converted to the ANSI code page exactly or not at all. The host build
 // converts by code page 1252's table; under Wine, whose code page is 1252,
-// the system's own conversion gives the same values.
+// the system's own conversion gives the same values. A row that names a
+// conversion is read with that one only.
 TEST(RunFile, MarkedFilesAreDecodedAndConverted)
 {
     const std::string bom = "\xEF\xBB\xBF";
@@ -72,6 +73,8 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16LE: lone CR stays", Utf16(u"a\rb\r", false), {"a\rb\r"}},
         {"UTF-16LE: CR LF across reads", Utf16(edge, false), {std::string(32767 - 1, 'e')}},
         {"UTF-16LE: line after CR LF across reads", Utf16(edge, false), {"z"}, 1},
+        {"UTF-16LE: a pair across reads", Utf16(std::u16string(32767, u'e') + u"\U0001F600", false),
+         {std::string(32767, 'e') + "\xF0\x9F\x98\x80"}, 0, Utf8FromUtf16},
         {"UTF-8 mark alone, line 0", bom, {""}},
         {"UTF-8 mark alone, line 5", bom, {""}, 5},
         {"UTF-16LE mark alone", "\xFF\xFE", {""}, 1},
