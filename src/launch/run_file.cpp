@@ -163,6 +163,17 @@ long long Convert(Encoding e, const char* bytes, size_t n, unsigned long long un
     if (e != kBytes && !ansi)
         return -1;
     const std::string_view more = ansi ? std::string_view(*ansi) : std::string_view(bytes, n);
+    // Room is asked for first: under a UTF-8 code page, a UTF-16 value takes
+    // up to half as much again as in the file.
+    if (more.size() > value.capacity() - value.size()) {
+        const unsigned long long room = value.size() + more.size() + unread / 2 * 3;
+        if (!Affordable(room + 1))
+            return -1;
+        std::string larger;
+        larger.reserve(static_cast<size_t>(room));
+        larger += value;
+        value.swap(larger);
+    }
     value += more;
     return static_cast<long long>(i);
 }
