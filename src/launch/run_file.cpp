@@ -35,39 +35,34 @@ struct Search {
     bool found = false, done = false, cr = false; // cr: the value so far ends in CR
 };
 
-template <class Unit>
-const Unit* Find(const Unit* p, const Unit* end, int unit)
-{
-    const size_t n = static_cast<size_t>(end - p);
-    const Unit* at = std::char_traits<Unit>::find(p, n, static_cast<Unit>(unit));
-    return at ? at : end;
-}
-
 // The text rules over units (bytes, UTF-16 code units) from byte `at` on: an
 // LF ends a line and is no part of it, nor is the CR of a CR LF; a NUL ends
 // the value; a Ctrl-Z ends the text.
 template <class Unit>
-void Locate(const Unit* p, const Unit* end, unsigned long long at, Search& s)
+void Locate(std::basic_string_view<Unit> text, unsigned long long at, Search& s)
 {
-    const Unit* const first = p;
-    const Unit* const z = Find(p, end, 0x1A);
-    for (const Unit* lf = p; s.line < s.n && p < z; p = lf == z ? z : lf + 1) {
-        lf = Find(p, z, '\n');
+    const auto find = [&](Unit unit, size_t from, size_t to) { // `to` where none is before it
+        return std::min(text.substr(0, to).find(unit, from), to);
+    };
+    const size_t z = find(0x1A, 0, text.size());
+    size_t p = 0;
+    for (size_t lf = 0; s.line < s.n && p < z; p = lf == z ? z : lf + 1) {
+        lf = find('\n', p, z);
         s.line += lf != z;
     }
     if (s.line == s.n && p < z) {
         if (!s.found)
-            s.start = at + static_cast<unsigned long long>(p - first) * sizeof(Unit);
+            s.start = at + p * sizeof(Unit);
         s.found = true;
-        const Unit* const lf = Find(p, z, '\n');
-        const Unit* const stop = Find(p, lf, 0);
-        const bool cr = stop > p ? stop[-1] == '\r' : s.cr;
-        s.length += static_cast<unsigned long long>(stop - p) * sizeof(Unit);
+        const size_t lf = find('\n', p, z);
+        const size_t stop = find(0, p, lf);
+        const bool cr = stop > p ? text[stop - 1] == '\r' : s.cr;
+        s.length += (stop - p) * sizeof(Unit);
         s.length -= (stop == lf && lf != z && cr) * sizeof(Unit); // the CR of a CR LF
         s.done = stop != z;
         s.cr = cr;
     }
-    s.done = s.done || z != end;
+    s.done = s.done || z != text.size();
 }
 
 // UTF-16 bytes as code units; a lone byte at the end is a unit of its own,
@@ -94,14 +89,14 @@ void Feed(Search& s, const char* bytes, size_t n)
     s.found = s.found || (at == 0 && n == mark); // a text of no characters has every line, empty
     s.fed += n;
     if (s.e < kUtf16LE) {
-        Locate(bytes + mark, bytes + n, at + mark, s);
+        Locate(std::string_view(bytes + mark, n - mark), at + mark, s);
         return;
     }
     const unsigned char* const u = reinterpret_cast<const unsigned char*>(bytes);
     char16_t units[kChunk / 2];
     for (size_t i = mark; i < n && !s.done; i += kChunk) {
         const size_t piece = std::min(n - i, kChunk);
-        Locate(units, units + Units(u + i, piece, s.e == kUtf16BE, units), at + i, s);
+        Locate(std::u16string_view(units, Units(u + i, piece, s.e == kUtf16BE, units)), at + i, s);
     }
     s.length = std::min(s.length, s.fed - s.start); // a lone last byte is half a unit
 }
