@@ -107,15 +107,15 @@ void Feed(Search& s, const char* bytes, size_t n)
 size_t Character(Encoding e, const unsigned char* s, size_t n, std::u16string& out)
 {
     static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-    char16_t u[2];
     if (e != kUtf8) {
+        char16_t u[2];
         Units(s, std::min<size_t>(n, 4), e == kUtf16BE, u);
         const bool high = (u[0] & 0xFC00) == 0xD800;
         if (high && n < 4)
             return 4; // its pair may come with the next stretch
         const bool pair = high && (u[1] & 0xFC00) == 0xDC00;
         if (!pair && (u[0] & 0xF800) == 0xD800)
-            return 0;
+            return 0; // a surrogate out of its pair
         out.append(u, pair ? 2 : 1);
         return pair ? 4 : 2;
     }
