@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 // A text value. Absent (no such token, no such line, unreadable file) and
 // empty are different things to the launch decision, so both are kept.
@@ -34,9 +35,11 @@ Text SecondToken(const std::string& tail);
 using AnsiConversion = Text (*)(const std::u16string&);
 Text Cp1252FromUtf16(const std::u16string& text);
 
-// Line n (from 0) of a run file, without its line end; absent when the file
-// cannot be read as a regular file or has no such line. After a byte-order
-// mark the file is UTF-8 or UTF-16 text, its values converted by toAnsi.
+// Line n (from 0) of a run file, without its line end: from the file's bytes
+// at hand, or read from the file itself stretch by stretch. Absent when there
+// is no such line, or no regular file to read. After a byte-order mark the
+// text is UTF-8 or UTF-16, its values converted by toAnsi.
+Text RunFileLine(std::string_view text, unsigned long n, AnsiConversion toAnsi = Cp1252FromUtf16);
 Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi = Cp1252FromUtf16);
 
 // Whether a block of that size can be had. Built without exceptions, the

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -25,132 +24,179 @@ namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 enum Encoding { kBytes, kUtf8, kUtf16LE, kUtf16BE };
+constexpr std::string_view kMarks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
 
-// Fills buf with len bytes, fewer only where the file ends; -1 on an error.
-long long ReadUpTo(int fd, char* buf, unsigned long long len)
-{
-    unsigned long long done = 0;
-    for (long long got = 1; done < len && got > 0; done += static_cast<unsigned long long>(got))
-        if ((got = read(fd, buf + done, static_cast<unsigned>(std::min(len - done, 1ull << 30)))) < 0)
-            return -1;
-    return static_cast<long long>(done);
-}
-
-// Where line n's value lies, in units (bytes, UTF-16 code units) into the text.
-struct Where {
-    unsigned long line = 0; // line ends passed
+// The search for line n in a text fed stretch by stretch, and where its
+// value lies, in bytes from the text's start.
+struct Search {
+    unsigned long n, line = 0; // line: line ends passed
+    Encoding e = kBytes;
+    unsigned long long fed = 0, start = 0, length = 0;
     bool found = false, done = false, cr = false; // cr: the value so far ends in CR
-    unsigned long long start = 0, length = 0;
 };
 
+// The text rules over units (bytes, UTF-16 code units) from byte `at` on: an
+// LF ends a line and is no part of it, nor is the CR of a CR LF; a NUL ends
+// the value; a Ctrl-Z ends the text.
 template <class Unit>
-const Unit* Find(const Unit* p, const Unit* end, int unit)
+void Locate(std::basic_string_view<Unit> text, unsigned long long at, Search& s)
 {
-    const Unit* at = std::char_traits<Unit>::find(p, static_cast<size_t>(end - p), static_cast<Unit>(unit));
-    return at ? at : end;
-}
-
-// The text rules over one stretch of units, `at` units into the text: an LF
-// ends a line and is no part of it, nor is the CR of a CR LF; a NUL ends the
-// value; a Ctrl-Z ends the text.
-template <class Unit>
-void Locate(const Unit* p, const Unit* end, unsigned long long at, unsigned long n, Where& w)
-{
-    const Unit* const first = p;
-    const Unit* z = Find(p, end, 0x1A);
-    for (const Unit* lf; w.line < n && p < z; p = lf == z ? z : lf + 1)
-        w.line += (lf = Find(p, z, '\n')) != z;
-    if (w.line == n && p < z) {
-        if (!w.found)
-            w.found = true, w.start = at + static_cast<unsigned long long>(p - first);
-        const Unit* lf = Find(p, z, '\n');
-        const Unit* stop = Find(p, lf, 0);
-        const bool cr = stop > p ? stop[-1] == '\r' : w.cr;
-        w.length += static_cast<unsigned long long>(stop - p) - (stop == lf && lf != z && cr);
-        w.done = stop != z;
-        w.cr = cr;
+    const auto find = [&](Unit unit, size_t from, size_t to) { // `to` where none is before it
+        return std::min(text.substr(0, to).find(unit, from), to);
+    };
+    const size_t z = find(0x1A, 0, text.size());
+    size_t p = 0;
+    for (size_t lf = 0; s.line < s.n && p < z; p = lf == z ? z : lf + 1) {
+        lf = find('\n', p, z);
+        s.line += lf != z;
     }
-    w.done = w.done || z != end;
+    if (s.line == s.n && p < z) {
+        if (!s.found)
+            s.start = at + p * sizeof(Unit);
+        s.found = true;
+        const size_t lf = find('\n', p, z);
+        const size_t stop = find(0, p, lf);
+        const bool cr = stop > p ? text[stop - 1] == '\r' : s.cr;
+        s.length += (stop - p) * sizeof(Unit);
+        s.length -= (stop == lf && lf != z && cr) * sizeof(Unit); // the CR of a CR LF
+        s.done = stop != z;
+        s.cr = cr;
+    }
+    s.done = s.done || z != text.size();
 }
 
-// UTF-16 bytes as code units; a lone byte at the end is a unit of its own.
+// UTF-16 bytes as code units; a lone byte at the end is a unit of its own,
+// never a valid one.
 size_t Units(const unsigned char* s, size_t n, bool bigEndian, char16_t* out)
 {
-    for (size_t i = 0; i < n; i += 2)
-        out[i / 2] = static_cast<char16_t>(i + 1 == n ? 0xDC00 : bigEndian ? s[i] << 8 | s[i + 1] : s[i + 1] << 8 | s[i]);
+    for (size_t i = 0; i + 1 < n; i += 2)
+        out[i / 2] = static_cast<char16_t>(bigEndian ? s[i] << 8 | s[i + 1] : s[i + 1] << 8 | s[i]);
+    if (n % 2 != 0)
+        out[n / 2] = 0xDC00;
     return (n + 1) / 2;
 }
 
-// Decodes strictly as far as whole characters go (all when atEnd): the bytes
-// used, or -1 for a bad byte, an overlong form or a surrogate out of its pair.
-long long Decode(Encoding e, const unsigned char* s, size_t n, bool atEnd, std::u16string& out)
+// Pass one over the next stretch of the text's bytes; the first stretch is
+// the text's first 64 KiB, or all of it.
+void Feed(Search& s, const char* bytes, size_t n)
 {
-    static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-    size_t i = 0, len = 0;
-    for (unsigned long cp = 0; i < n; i += len) {
-        if (e != kUtf8) {
-            char16_t u[2];
-            len = Units(s + i, std::min<size_t>(n - i, 4), e == kUtf16BE, u) > 1 && (u[0] & 0xFC00) == 0xD800 ? 4 : 2;
-            if (i + len > n)
-                break;
-            cp = len == 2 ? u[0] : (u[1] & 0xFC00) == 0xDC00 ? 0x10000 + ((u[0] - 0xD800) << 10) + (u[1] - 0xDC00) : 0xD800;
-        } else {
-            const unsigned c = s[i];
-            len = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
-            if (len == 0 || i + len > n)
-                break;
-            cp = len == 1 ? c : c & (0x7Fu >> len);
-            for (size_t k = 1; k < len; ++k)
-                cp = (s[i + k] & 0xC0) != 0x80 ? 0xD800 : cp << 6 | (s[i + k] & 0x3F);
-        }
-        if ((e == kUtf8 && cp < least[len]) || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
-            return -1;
-        if (cp >= 0x10000)
-            out += static_cast<char16_t>(0xD7C0 + (cp >> 10)), cp = 0xDC00 | (cp & 0x3FF);
-        out += static_cast<char16_t>(cp);
+    const unsigned long long at = s.fed; // where the stretch begins
+    const std::string_view head(bytes, std::min<size_t>(n, 3));
+    for (const Encoding e : {kUtf8, kUtf16LE, kUtf16BE})
+        if (at == 0 && head.substr(0, kMarks[e].size()) == kMarks[e])
+            s.e = e;
+    const size_t mark = at == 0 ? kMarks[s.e].size() : 0;
+    s.found = s.found || (at == 0 && n == mark); // a text of no characters has every line, empty
+    s.fed += n;
+    if (s.e < kUtf16LE) {
+        Locate(std::string_view(bytes + mark, n - mark), at + mark, s);
+        return;
     }
-    return i < n && (atEnd || len == 0 || n - i >= 4) ? -1 : static_cast<long long>(i);
+    const unsigned char* const u = reinterpret_cast<const unsigned char*>(bytes);
+    char16_t units[kChunk / 2];
+    for (size_t i = mark; i < n && !s.done; i += kChunk) {
+        const size_t piece = std::min(n - i, kChunk);
+        Locate(std::u16string_view(units, Units(u + i, piece, s.e == kUtf16BE, units)), at + i, s);
+    }
+    s.length = std::min(s.length, s.fed - s.start); // a lone last byte is half a unit
 }
 
-// Second pass: reads the value's bytes, converting stretch by stretch.
-Text TakeFromFile(int fd, Encoding e, unsigned long long left, AnsiConversion toAnsi, char* buf)
+// The character at s, n bytes there, as UTF-16 code units onto out: its
+// length, 0 where it is invalid (a bad byte, an overlong form, a surrogate
+// out of its pair), more than n where it is cut off.
+size_t Character(Encoding e, const unsigned char* s, size_t n, std::u16string& out)
 {
-    std::string value;
-    if (!Affordable(left + 1))
-        return std::nullopt;
-    if (e == kBytes) {
-        value.resize(static_cast<size_t>(left));
-        const long long got = ReadUpTo(fd, &value[0], left);
-        return got < 0 ? Text() : (value.resize(static_cast<size_t>(got)), Text(std::move(value)));
+    static const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (e != kUtf8) {
+        char16_t u[2];
+        Units(s, std::min<size_t>(n, 4), e == kUtf16BE, u);
+        const bool high = (u[0] & 0xFC00) == 0xD800;
+        if (high && n < 4)
+            return 4; // its pair may come with the next stretch
+        const bool pair = high && (u[1] & 0xFC00) == 0xDC00;
+        if (!pair && (u[0] & 0xF800) == 0xD800)
+            return 0; // a surrogate out of its pair
+        out.append(u, pair ? 2 : 1);
+        return pair ? 4 : 2;
     }
-    value.reserve(static_cast<size_t>(left)); // no character takes more bytes in ANSI than in the file
-    for (size_t kept = 0;;) {
-        const unsigned long long want = std::min<unsigned long long>(left, kChunk - kept);
-        const long long got = ReadUpTo(fd, buf + kept, want);
-        left = got < static_cast<long long>(want) ? 0 : left - want;
-        std::u16string units;
-        const long long used = got < 0 ? -1 : Decode(e, reinterpret_cast<unsigned char*>(buf), kept + static_cast<size_t>(got), left == 0, units);
-        const Text ansi = used < 0 ? Text() : toAnsi(units);
-        if (!ansi)
-            return std::nullopt;
-        value += *ansi;
-        std::memmove(buf, buf + used, kept = kept + static_cast<size_t>(got - used));
-        if (left == 0)
-            return value;
+    const unsigned c = s[0];
+    const size_t len = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+    if (len == 0 || len > n)
+        return len;
+    unsigned long cp = len == 1 ? c : c & (0x7Fu >> len);
+    for (size_t k = 1; k < len; ++k) {
+        if ((s[k] & 0xC0) != 0x80)
+            return 0;
+        cp = cp << 6 | (s[k] & 0x3Fu);
     }
+    if (cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
+        return 0;
+    if (cp >= 0x10000)
+        out += static_cast<char16_t>(0xD7C0 + (cp >> 10));
+    out += static_cast<char16_t>(cp >= 0x10000 ? 0xDC00 | (cp & 0x3FF) : cp);
+    return len;
+}
+
+// Pass two over a stretch of the value's bytes, `unread` more to come:
+// decoded as far as whole characters go, converted, and added to the value.
+// The bytes used, or -1 where the value is absent.
+long long Convert(Encoding e, const char* bytes, size_t n, unsigned long long unread,
+                  AnsiConversion toAnsi, std::string& value)
+{
+    const unsigned char* const s = reinterpret_cast<const unsigned char*>(bytes);
+    std::u16string units;
+    size_t i = e == kBytes ? n : 0; // bytes go as they are
+    while (i < n) {
+        const size_t len = Character(e, s + i, n - i, units);
+        if (len > n - i && unread > 0)
+            break; // the rest comes with the next stretch
+        if (len == 0 || len > n - i)
+            return -1;
+        i += len;
+    }
+    const Text ansi = e == kBytes ? Text() : toAnsi(units);
+    if (e != kBytes && !ansi)
+        return -1;
+    const std::string_view more = ansi ? std::string_view(*ansi) : std::string_view(bytes, n);
+    // Room is asked for first: under a UTF-8 code page, a UTF-16 value takes
+    // up to half as much again as in the file.
+    if (more.size() > value.capacity() - value.size()) {
+        const unsigned long long room = value.size() + more.size() + unread / 2 * 3;
+        if (!Affordable(room + 1))
+            return -1;
+        std::string larger;
+        larger.reserve(static_cast<size_t>(room));
+        larger += value;
+        value.swap(larger);
+    }
+    value += more;
+    return static_cast<long long>(i);
 }
 
 } // namespace
 
 bool Affordable(unsigned long long bytes)
 {
-    void* probe = bytes < static_cast<size_t>(-1) ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
+    const bool addressable = bytes < static_cast<size_t>(-1);
+    void* probe = addressable ? std::malloc(static_cast<size_t>(bytes)) : nullptr;
     std::free(probe);
     return probe != nullptr;
 }
 
+Text RunFileLine(std::string_view text, unsigned long n, AnsiConversion toAnsi)
+{
+    Search s{n};
+    Feed(s, text.data(), text.size());
+    std::string value;
+    const size_t length = static_cast<size_t>(s.length);
+    if (!s.found || Convert(s.e, text.data() + s.start, length, 0, toAnsi, value) < 0)
+        return std::nullopt;
+    return value;
+}
+
 // Line n is found in a first pass that keeps only the stretch at hand, and
-// read in a second: its value is held once, in room of its size, however long.
+// read in a second: its value is held once, in room of its size, however
+// long. A regular file gives every byte asked for, up to its end.
 Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
 {
     const int fd = path ? open(path->c_str(), kOpenFlags) : -1;
@@ -162,42 +208,51 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     FileStatus st;
     if (Status(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    const long long size = st.st_size;
+    const unsigned long long size = static_cast<unsigned long long>(st.st_size);
     char buf[kChunk];
-    char16_t units[kChunk / 2];
-    Encoding e = kBytes;
-    long long mark = 0, width = 1, at = 0, got = 1;
-    Where w;
-    for (; at < size && !w.done && got > 0; at += got) {
-        if ((got = ReadUpTo(fd, buf, static_cast<unsigned long long>(std::min<long long>(size - at, kChunk)))) < 0)
+    Search s{n};
+    long long got = 0;
+    do {
+        const unsigned long long left = size - s.fed;
+        got = read(fd, buf, static_cast<unsigned>(std::min<unsigned long long>(left, kChunk)));
+        if (got < 0)
             return std::nullopt;
-        const std::string head(buf, at == 0 ? static_cast<size_t>(std::min(got, 3ll)) : 0);
-        if (at == 0 && (e = head == "\xEF\xBB\xBF" ? kUtf8 : !head.find("\xFF\xFE") ? kUtf16LE : !head.find("\xFE\xFF") ? kUtf16BE : kBytes))
-            mark = e == kUtf8 ? 3 : 2, width = e == kUtf8 ? 1 : 2;
-        const long long from = at == 0 ? mark : 0, offset = (at + from - mark) / width;
-        if (width == 1)
-            Locate(buf + from, buf + got, static_cast<unsigned long long>(offset), n, w);
-        else
-            Locate(units, units + Units(reinterpret_cast<unsigned char*>(buf + from), static_cast<size_t>(got - from), e == kUtf16BE, units), static_cast<unsigned long long>(offset), n, w);
+        Feed(s, buf, static_cast<size_t>(got));
+    } while (got > 0 && s.fed < size && !s.done);
+    if (s.fed == static_cast<unsigned long long>(got)) // the search ended in the first stretch
+        return RunFileLine(std::string_view(buf, static_cast<size_t>(got)), n, toAnsi);
+    // Pass two: the value's bytes read again stretch by stretch, each from the
+    // first byte the last one left unused, and converted into room of their size.
+    std::string value;
+    if (!s.found || !Affordable(s.length + 1))
+        return std::nullopt;
+    value.reserve(static_cast<size_t>(s.length));
+    for (unsigned long long done = 0; done < s.length;) {
+        const long long at = static_cast<long long>(s.start + done);
+        const unsigned long long left = s.length - done;
+        const unsigned want = static_cast<unsigned>(std::min<unsigned long long>(left, kChunk));
+        if (Seek(fd, at, SEEK_SET) != at || read(fd, buf, want) != static_cast<long long>(want))
+            return std::nullopt;
+        const long long used = Convert(s.e, buf, want, left - want, toAnsi, value);
+        if (used <= 0)
+            return std::nullopt;
+        done += static_cast<unsigned long long>(used);
     }
-    if (mark == size)
-        return std::string(); // no text at all: every line is empty
-    const long long start = mark + static_cast<long long>(w.start) * width, length = static_cast<long long>(w.length) * width;
-    if (w.found && e == kBytes && start >= at - got && start + length <= at)
-        return std::string(buf + (start - (at - got)), static_cast<size_t>(length)); // all in the stretch at hand
-    const bool there = w.found && Seek(fd, start, SEEK_SET) == start;
-    return there ? TakeFromFile(fd, e, static_cast<unsigned long long>(length), toAnsi, buf) : Text();
+    return value;
 }
 
 // Code page 1252 as Windows has it: 0x80..0x9F hold these characters, the
 // other bytes the code points of their own number.
 Text Cp1252FromUtf16(const std::u16string& text)
 {
-    static const char16_t high[] = u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
-                                   u"\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178";
+    static const char16_t high[] =
+        u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D"
+        u"\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A"
+        u"\u0153\u009D\u017E\u0178";
     std::string ansi;
     for (const char16_t c : text) {
-        const char16_t* at = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ? nullptr : std::find(high, high + 32, c);
+        const bool own = c < 0x80 || (c >= 0xA0 && c <= 0xFF);
+        const char16_t* at = own ? nullptr : std::find(high, high + 32, c);
         if (at == high + 32)
             return std::nullopt;
         ansi += static_cast<char>(at ? 0x80 + (at - high) : c);

@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -107,6 +108,55 @@ TEST(Hostile, BigAndManyLines)
     ExpectLines(manyPath, {"line 54321"}, 54321);
     ExpectLines(manyPath, {"line 99999", None}, 99999);
 }
+
+#ifndef _WIN32
+// Line 0 of a UTF-16 file of U+4E00 alone, read with a UTF-8 conversion and
+// the address space limited to what is in use and room bytes more: 0 when
+// it is absent, 1 when it is the right value, 2 otherwise.
+int ReadWithin(const std::string& path, rlim_t units, rlim_t room)
+{
+    rlim_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlimit limit = {pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + room, RLIM_INFINITY};
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        return 2;
+    const Text value = ReadRunFileLine(path, 0, Utf8FromUtf16);
+    if (!value)
+        return 0;
+    bool right = value->size() == units * 3;
+    for (size_t i = 0; right && i < value->size(); i += 3)
+        right = value->compare(i, 3, "\xE4\xB8\x80") == 0;
+    return right ? 1 : 2;
+}
+
+// Under a UTF-8 code page a UTF-16 value grows by half in the conversion.
+// Each read is made in a child process: with less room than the value
+// needs it is absent, with enough it is read. (POSIX's limit: built for
+// Windows, the tests have none to set.)
+TEST(Hostile, ValueGrowingInTheConversion)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "skipped on purpose: AddressSanitizer's allocator ends the process when an address-space "
+                    "limit refuses it memory";
+#endif
+    constexpr rlim_t kMib = 1 << 20;
+    constexpr rlim_t kFile = 32 * kMib; // 48 MiB in UTF-8
+    TempFolder dir;
+    const std::string path = (dir.path / "wide.run").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        std::string mib;
+        while (mib.size() < kMib)
+            mib += "\x00\x4E"s;
+        out << "\xFF\xFE";
+        for (rlim_t written = 0; written < kFile; written += kMib)
+            out << mib;
+    }
+    dir.Freeze();
+    EXPECT_EXIT(std::_Exit(ReadWithin(path, kFile / 2, kFile * 5 / 4)), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::_Exit(ReadWithin(path, kFile / 2, kFile * 4)), testing::ExitedWithCode(1), "");
+}
+#endif
 
 TEST(Hostile, HugeSparseFile)
 {

@@ -50,7 +50,8 @@ std::string Utf16(const std::u16string& text, bool bigEndian)
 // Files with a byte-order mark: the same text rules over the characters, each
 // value converted to the ANSI code page exactly or not at all. The host build
 // converts by code page 1252's table; under Wine, whose code page is 1252,
-// the system's own conversion gives the same values.
+// the system's own conversion gives the same values. A row that names a
+// conversion is read with that one only.
 TEST(RunFile, MarkedFilesAreDecodedAndConverted)
 {
     const std::string bom = "\xEF\xBB\xBF";
@@ -72,16 +73,21 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16LE: lone CR stays", Utf16(u"a\rb\r", false), {"a\rb\r"}},
         {"UTF-16LE: CR LF across reads", Utf16(edge, false), {std::string(32767 - 1, 'e')}},
         {"UTF-16LE: line after CR LF across reads", Utf16(edge, false), {"z"}, 1},
+        {"UTF-16LE: a pair across reads", Utf16(std::u16string(32767, u'e') + u"\U0001F600", false),
+         {std::string(32767, 'e') + "\xF0\x9F\x98\x80"}, 0, Utf8FromUtf16},
         {"UTF-8 mark alone, line 0", bom, {""}},
         {"UTF-8 mark alone, line 5", bom, {""}, 5},
         {"UTF-16LE mark alone", "\xFF\xFE", {""}, 1},
         {"UTF-16BE mark alone", "\xFE\xFF", {""}},
+        {"half a UTF-8 mark is no mark", "\xEF\xBB" "d\n", {"\xEF\xBB" "d"}},
         {"a fullwidth quote has no exact form", bom + "\xEF\xBC\x82x\xEF\xBC\x82\nok\n", {None}},
         {"the next line is still read", bom + "\xEF\xBC\x82x\xEF\xBC\x82\nok\n", {"ok"}, 1},
         {"U+0080 has no form in code page 1252", bom + "\xC2\x80", {None}},
         {"a character beyond the BMP", bom + "\xF0\x9F\x98\x80\n", {None}},
         {"UTF-8: a lone continuation byte", bom + "a\x80\nok", {None}},
         {"UTF-8: an overlong slash", bom + "\xC0\xAF\nok", {None}},
+        {"UTF-8: an overlong slash in three bytes", bom + "\xE0\x80\xAF\nok", {None}},
+        {"UTF-8: an overlong slash in four bytes", bom + "\xF0\x80\x80\xAF\nok", {None}},
         {"UTF-8: an encoded surrogate", bom + "\xED\xA0\x80\nok", {None}},
         {"UTF-8: a character cut off by the line end", bom + "a\xC3\nok", {None}},
         {"UTF-8: past a bad line, the next", bom + "a\xC3\nok", {"ok"}, 1},
@@ -91,6 +97,7 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16: a pair beyond code page 1252", Utf16(u"\xD83D\xDE00", false), {None}},
         {"UTF-16: an odd byte at the end", Utf16(u"d\np", false) + "q", {None}, 1},
         {"UTF-16: the lines before an odd byte", Utf16(u"d\np", false) + "q", {"d"}},
+        {"UTF-16: an odd byte is no LF", "\xFF\xFE" "a\0\n"s, {None, None}},
     });
 }
 

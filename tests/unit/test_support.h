@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <codecvt>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,6 +29,14 @@ inline const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
 #else
 inline const AnsiConversion kConversions[] = {Cp1252FromUtf16};
 #endif
+
+// The UTF-8 code page that Windows 10 and 11 offer as the ANSI one, which
+// Wine cannot give: the standard library's conversion. The reader hands it
+// valid UTF-16 only.
+inline Text Utf8FromUtf16(const std::u16string& text)
+{
+    return std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t>().to_bytes(text);
+}
 
 // Shift-JIS-like lead bytes, fixed so that the tests do not depend on the
 // machine's code page. 0x5C, the backslash, is a valid trail byte there.
@@ -131,10 +141,11 @@ struct LineCase {
     std::string bytes;
     std::vector<Text> values; // of lines from, from + 1, ...
     unsigned long from = 0;
+    AnsiConversion toAnsi = nullptr; // none: each conversion at hand
 };
 
-// Each case from a file of its own, read with every conversion at hand; no
-// read changes the file.
+// Each case from a file of its own and from its bytes with no file, with
+// every conversion at hand (or the case's own); no read changes the file.
 inline void ExpectLineCases(const std::vector<LineCase>& cases)
 {
     for (const LineCase& c : cases) {
@@ -142,7 +153,12 @@ inline void ExpectLineCases(const std::vector<LineCase>& cases)
         TempFolder dir;
         const std::string path = dir.Write("case.run", c.bytes);
         dir.Freeze();
-        for (AnsiConversion toAnsi : kConversions)
+        for (AnsiConversion toAnsi : kConversions) {
+            toAnsi = c.toAnsi ? c.toAnsi : toAnsi;
             ExpectLines(path, c.values, c.from, toAnsi);
+            for (unsigned long n = 0; n < c.values.size(); ++n)
+                ExpectValue(RunFileLine(c.bytes, c.from + n, toAnsi), c.values[n],
+                            "line " + std::to_string(c.from + n) + " from the bytes, no file");
+        }
     }
 }
