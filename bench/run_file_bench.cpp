@@ -1,17 +1,16 @@
-// One ReadRunFileLine call, and one of the reader as it was before (the
-// baseline), against one plain read of the same file into memory, on files
-// of 100 B, 1 MiB and 64 MiB that hold one long line or many short ones.
+// One ReadRunFileLine call against one plain read of the same file into
+// memory, on files of 100 B, 1 MiB and 64 MiB that hold one long line or
+// many short ones. It uses only what every version of the reader has, so
+// that bench/run-reader builds it against an older commit's reader too.
 //
 //   run_file_bench --make-files DIR        writes the files
 //   run_file_bench --files DIR [benchmark options]
-//   run_file_bench --peak FILE LINE|oldLINE|plain [WARMUP]
+//   run_file_bench --peak FILE LINE|plain [WARMUP]
 //       one call in this fresh process, after the same call on the file
 //       WARMUP if given; prints value bytes (-1: absent), peak heap bytes,
 //       resident-memory growth in KiB, the call's time in ns and its minor
 //       page faults
 #include "launch.h"
-
-Text BaselineReadRunFileLine(const Text& path, unsigned long n);
 
 #include <benchmark/benchmark.h>
 
@@ -160,9 +159,7 @@ size_t Call(const Text& file, const std::string& what)
 {
     if (what == "plain")
         return PlainRead(*file);
-    const bool old = what.compare(0, 3, "old") == 0;
-    const unsigned long line = std::strtoul(what.c_str() + (old ? 3 : 0), nullptr, 10);
-    Text value = old ? BaselineReadRunFileLine(file, line) : ReadRunFileLine(file, line);
+    Text value = ReadRunFileLine(file, std::strtoul(what.c_str(), nullptr, 10));
     return value ? value->size() : static_cast<size_t>(-1);
 }
 
@@ -204,7 +201,7 @@ int main(int argc, char** argv)
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--peak") == 0)
         return Peak(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
     if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
-        std::fputs("usage: run_file_bench --make-files DIR | --files DIR [benchmark options] | --peak FILE LINE|oldLINE|plain [WARMUP]\n",
+        std::fputs("usage: run_file_bench --make-files DIR | --files DIR [benchmark options] | --peak FILE LINE|plain [WARMUP]\n",
                    stderr);
         return 2;
     }
@@ -215,14 +212,11 @@ int main(int argc, char** argv)
             for (auto _ : state)
                 benchmark::DoNotOptimize(PlainRead(path));
         })->UseRealTime()->Unit(benchmark::kMicrosecond);
-        for (unsigned long line = 0; line < 6; ++line) {
-            const bool old = line >= 3;
-            const std::string name = (old ? "old" : "line") + std::to_string(line % 3) + "/" + c.name;
-            benchmark::RegisterBenchmark(name.c_str(), [path, line, old](benchmark::State& state) {
-                for (auto _ : state) {
-                    Text value = old ? BaselineReadRunFileLine(path, line % 3) : ReadRunFileLine(path, line);
-                    benchmark::DoNotOptimize(value);
-                }
+        for (unsigned long line = 0; line < 3; ++line) {
+            const std::string name = "line" + std::to_string(line) + "/" + c.name;
+            benchmark::RegisterBenchmark(name.c_str(), [path, line](benchmark::State& state) {
+                for (auto _ : state)
+                    benchmark::DoNotOptimize(ReadRunFileLine(path, line));
             })->UseRealTime()->Unit(benchmark::kMicrosecond);
         }
     }
