@@ -9,6 +9,7 @@ STARTER_PACKAGES=(
   g++-mingw-w64-i686 googletest
   wine wine32:i386 wine32-preloader:i386 fonts-wine
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
+  python3-pefile
 )
 
 log() { printf '== %s\n' "$*"; }
