@@ -8,34 +8,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 inline void Check(bool ok, const char* what)
 {
     if (!ok) {
         std::fprintf(stderr, "check failed: %s\n", what);
         std::abort();
-    }
-}
-
-inline void RemoveTree(const std::string& path)
-{
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* e = readdir(dir)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..")
-                RemoveTree(path + "/" + name);
-        }
-        closedir(dir);
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
     }
 }
 
@@ -46,65 +33,47 @@ inline std::string g_scratch;
 // goes again when the process ends normally; after a crash it stays, to look at.
 inline std::string ScratchFolder()
 {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-    std::string pattern = std::string(base) + "/starter-fuzz-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    Check(mkdtemp(buf.data()) != nullptr, "scratch folder can be made");
-    g_scratch = buf.data();
-    std::atexit([] { RemoveTree(g_scratch); });
+    const fs::path base = access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (base / "starter-fuzz-XXXXXX").string();
+    // mkdtemp, as std::filesystem has no way to make a folder of a new name.
+    Check(mkdtemp(pattern.data()) != nullptr, "scratch folder can be made");
+    g_scratch = pattern;
+    std::atexit([] { fs::remove_all(g_scratch); });
     return g_scratch;
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    Check(fd >= 0, "scratch file can be written");
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        Check(n > 0, "scratch file write");
-        done += static_cast<size_t>(n);
-    }
-    close(fd);
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    Check(!out.fail(), "scratch file can be written");
 }
 
-inline std::string ReadWholeFile(const std::string& path)
+inline std::string ReadWholeFile(const fs::path& path)
 {
-    std::string bytes;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    Check(fd >= 0, "scratch file can be read back");
-    struct stat st;
-    if (fstat(fd, &st) == 0)
-        bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
-        bytes.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    Check(in.is_open(), "scratch file can be read back");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
-// Every entry of a folder with its bytes (regular files) or its mode (the
-// rest), sorted by name: two listings compare equal when nothing changed.
+// Every entry of a folder with its type, permissions and time, and the bytes
+// of regular files, sorted by name: two listings compare equal when nothing
+// changed.
 inline std::vector<std::string> Listing(const std::string& folder)
 {
     std::vector<std::string> entries;
-    DIR* dir = opendir(folder.c_str());
-    Check(dir != nullptr, "scratch folder can be listed");
-    while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st;
-        std::string path = folder + "/" + name;
-        Check(lstat(path.c_str(), &st) == 0, "scratch entry can be looked at");
-        std::string entry = name + '\0' + std::to_string(st.st_mode) + '\0' + std::to_string(st.st_size) + '\0' +
-                            std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
-        if (S_ISREG(st.st_mode))
-            entry += '\0' + ReadWholeFile(path);
+    for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
+        const fs::file_status status = e.symlink_status();
+        std::string entry = e.path().filename().string() + '\0' + std::to_string(static_cast<int>(status.type())) +
+                            '\0' + std::to_string(static_cast<int>(status.permissions())) + '\0' +
+                            std::to_string(e.last_write_time().time_since_epoch().count());
+        if (fs::is_regular_file(status))
+            entry += '\0' + ReadWholeFile(e.path());
         entries.push_back(entry);
     }
-    closedir(dir);
     std::sort(entries.begin(), entries.end());
     return entries;
 }
