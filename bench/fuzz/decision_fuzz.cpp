@@ -57,7 +57,7 @@ std::vector<std::string> ParseArguments(const std::string& line)
     }
 }
 
-bool StartsWith(const std::string& text, const std::string& part) { return text.compare(0, part.size(), part) == 0 && text.size() >= part.size(); }
+bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
 bool EndsWith(const std::string& text, const std::string& part)
 {
     return text.size() >= part.size() && text.compare(text.size() - part.size(), part.size(), part) == 0;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <iconv.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -78,32 +79,20 @@ inline std::vector<std::string> Listing(const std::string& folder)
     return entries;
 }
 
-// Well-formed UTF-8 as the Unicode standard tabulates it: the lead byte's
-// range fixes how many bytes follow and the range of the first of them.
-inline bool ModelUtf8(const std::string& bytes, std::u16string& out)
+// Well-formed text in an encoding as UTF-16, or absent: glibc's iconv
+// refuses what the Unicode standard does not allow (overlong forms,
+// surrogates encoded in UTF-8 or left unpaired, code points past U+10FFFF).
+inline std::optional<std::u16string> Decoded(std::string bytes, const char* encoding)
 {
-    static const struct { unsigned char from, to, follow, low, high; } rows[] = {
-        {0x00, 0x7F, 0, 0, 0},       {0xC2, 0xDF, 1, 0x80, 0xBF}, {0xE0, 0xE0, 2, 0xA0, 0xBF},
-        {0xE1, 0xEC, 2, 0x80, 0xBF}, {0xED, 0xED, 2, 0x80, 0x9F}, {0xEE, 0xEF, 2, 0x80, 0xBF},
-        {0xF0, 0xF0, 3, 0x90, 0xBF}, {0xF1, 0xF3, 3, 0x80, 0xBF}, {0xF4, 0xF4, 3, 0x80, 0x8F}};
-    for (size_t i = 0; i < bytes.size();) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        const auto* row = std::find_if(std::begin(rows), std::end(rows), [&](const auto& r) { return lead >= r.from && lead <= r.to; });
-        if (row == std::end(rows) || i + row->follow >= bytes.size())
-            return false;
-        unsigned long cp = lead & (row->follow == 0 ? 0x7F : 0x3F >> row->follow);
-        for (unsigned k = 1; k <= row->follow; ++k) {
-            const unsigned char b = static_cast<unsigned char>(bytes[i + k]);
-            if (b < (k == 1 ? row->low : 0x80) || b > (k == 1 ? row->high : 0xBF))
-                return false;
-            cp = cp * 64 + (b - 0x80);
-        }
-        if (cp >= 0x10000)
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) / 1024))), cp = 0xDC00 + (cp - 0x10000) % 1024;
-        out.push_back(static_cast<char16_t>(cp));
-        i += row->follow + 1;
-    }
-    return true;
+    const iconv_t converter = iconv_open("UTF-16LE", encoding); // this machine's order
+    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv converts the encoding");
+    std::u16string units(bytes.size() + 1, u'\0'); // at most one unit a byte
+    char *from = bytes.data(), *to = reinterpret_cast<char*>(units.data());
+    size_t left = bytes.size(), room = units.size() * 2;
+    const bool whole = iconv(converter, &from, &left, &to, &room) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    units.resize(units.size() - room / 2);
+    return whole ? std::optional<std::u16string>(units) : std::nullopt;
 }
 
 // A run file's lines by the text rules, done the slow and obvious way: take
@@ -179,22 +168,14 @@ struct ReferenceRunFile {
     {
         if (encoding == kPlain)
             return bytes.Line(n);
-        std::optional<std::u16string> value = encoding >= kUtf16LE ? units.Line(n) : std::u16string();
-        if (encoding == kUtf8) {
-            const std::optional<std::string> raw = bytes.Line(n);
-            if (!raw || !ModelUtf8(*raw, *value))
-                return std::nullopt;
+        std::optional<std::string> raw = bytes.Line(n);
+        if (encoding != kUtf8) {
+            const std::optional<std::u16string> value = units.Line(n);
+            raw = value ? std::optional<std::string>(std::string(reinterpret_cast<const char*>(value->data()), value->size() * 2))
+                        : std::nullopt;
         }
-        if (!value)
-            return std::nullopt;
-        for (size_t i = 0; i < value->size(); ++i) { // surrogates only in whole pairs
-            const char16_t u = (*value)[i];
-            if (u >= 0xDC00 && u < 0xE000)
-                return std::nullopt;
-            if (u >= 0xD800 && u < 0xDC00 && (++i == value->size() || (*value)[i] < 0xDC00 || (*value)[i] >= 0xE000))
-                return std::nullopt;
-        }
-        return Cp1252FromUtf16(*value);
+        const std::optional<std::u16string> text = raw ? Decoded(*raw, encoding == kUtf8 ? "UTF-8" : "UTF-16LE") : std::nullopt;
+        return text ? Cp1252FromUtf16(*text) : std::nullopt;
     }
 };
 
