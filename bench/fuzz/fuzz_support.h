@@ -169,12 +169,15 @@ struct ReferenceRunFile {
         if (encoding == kPlain)
             return bytes.Line(n);
         std::optional<std::string> raw = bytes.Line(n);
-        if (encoding != kUtf8) {
+        const char* from = "UTF-8";
+        if (encoding != kUtf8) { // the value's units, in this machine's order
             const std::optional<std::u16string> value = units.Line(n);
-            raw = value ? std::optional<std::string>(std::string(reinterpret_cast<const char*>(value->data()), value->size() * 2))
-                        : std::nullopt;
+            raw.reset();
+            if (value)
+                raw.emplace(reinterpret_cast<const char*>(value->data()), value->size() * 2);
+            from = "UTF-16LE";
         }
-        const std::optional<std::u16string> text = raw ? Decoded(*raw, encoding == kUtf8 ? "UTF-8" : "UTF-16LE") : std::nullopt;
+        const std::optional<std::u16string> text = raw ? Decoded(*raw, from) : std::nullopt;
         return text ? Cp1252FromUtf16(*text) : std::nullopt;
     }
 };
