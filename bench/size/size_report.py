@@ -32,9 +32,10 @@ def sections(path):
 def origin(path):
     """(group, member) for an input file named in the map. The toolchain's
     files are named by absolute paths; the program's own by paths in the
-    build folder."""
+    build folder, or, optimised at link time, as the compiler's temporary
+    partitions (/tmp/ccXXXXXX.ltrans0.ltrans.o)."""
     m = re.match(r"(.*?)\(([^()]*)\)$", path)
-    own = not path.startswith("/")
+    own = not path.startswith("/") or path.endswith(".ltrans.o")
     if m:
         archive = os.path.basename(m.group(1))
         if own:
