@@ -108,7 +108,10 @@ Footprint Measure(HANDLE process, const char* what)
 void Row(const std::string& figure, double starter, double baseline, const char* goal)
 {
     std::printf("| %s | %.1f | %.1f | ", figure.c_str(), starter, baseline);
-    baseline > 0 ? std::printf("%.3f | %s |\n", starter / baseline, goal) : std::printf("n/a | %s |\n", goal);
+    if (baseline > 0)
+        std::printf("%.3f | %s |\n", starter / baseline, goal);
+    else
+        std::printf("n/a | %s |\n", goal);
 }
 
 } // namespace
