@@ -1,17 +1,15 @@
-// One ReadRunFileLine call, and one of the reader as it was before (the
-// baseline), against one plain read of the same file into memory, on files
-// of 100 B, 1 MiB and 64 MiB that hold one long line or many short ones.
+// One ReadRunFileLine call against one plain read of the same file into
+// memory, on the files that bench/run-reader writes. It uses only what every
+// version of the reader has, so that bench/run-reader builds it against an
+// older commit's reader too.
 //
-//   run_file_bench --make-files DIR        writes the files
-//   run_file_bench --files DIR [benchmark options]
-//   run_file_bench --peak FILE LINE|oldLINE|plain [WARMUP]
+//   run_file_bench --files DIR [benchmark options]   every file in DIR
+//   run_file_bench --peak FILE LINE|plain [WARMUP]
 //       one call in this fresh process, after the same call on the file
 //       WARMUP if given; prints value bytes (-1: absent), peak heap bytes,
 //       resident-memory growth in KiB, the call's time in ns and its minor
 //       page faults
 #include "launch.h"
-
-Text BaselineReadRunFileLine(const Text& path, unsigned long n);
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +17,7 @@ Text BaselineReadRunFileLine(const Text& path, unsigned long n);
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -64,35 +63,6 @@ __attribute__((noinline)) void operator delete(void* p) noexcept
 void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
-
-struct FileCase {
-    const char* name;
-    size_t size;
-    bool longLine;
-};
-
-const FileCase kFiles[] = {
-    {"100B-long", 100, true},         {"100B-short", 100, false},
-    {"1MiB-long", 1 << 20, true},     {"1MiB-short", 1 << 20, false},
-    {"64MiB-long", 64u << 20, true},  {"64MiB-short", 64u << 20, false},
-};
-
-// One line of the file's size less its LF, or lines of 16 bytes that end in
-// CR LF, like "param 000123 x\r\n".
-std::string FileBytes(const FileCase& c)
-{
-    if (c.longLine)
-        return std::string(c.size - 1, 'x') + "\n";
-    std::string bytes;
-    bytes.reserve(c.size);
-    char line[32];
-    for (unsigned i = 0; bytes.size() < c.size; ++i) {
-        std::snprintf(line, sizeof line, "param %06u x\r\n", i % 1000000);
-        bytes += line;
-    }
-    bytes.resize(c.size);
-    return bytes;
-}
 
 // The comparison: open the file, read all of it into one buffer, close.
 size_t PlainRead(const std::string& path)
@@ -160,9 +130,7 @@ size_t Call(const Text& file, const std::string& what)
 {
     if (what == "plain")
         return PlainRead(*file);
-    const bool old = what.compare(0, 3, "old") == 0;
-    const unsigned long line = std::strtoul(what.c_str() + (old ? 3 : 0), nullptr, 10);
-    Text value = old ? BaselineReadRunFileLine(file, line) : ReadRunFileLine(file, line);
+    Text value = ReadRunFileLine(file, std::strtoul(what.c_str(), nullptr, 10));
     return value ? value->size() : static_cast<size_t>(-1);
 }
 
@@ -192,37 +160,23 @@ int Peak(const std::string& path, const std::string& what, const char* warmUp)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--make-files") == 0) {
-        for (const FileCase& c : kFiles) {
-            std::string bytes = FileBytes(c);
-            std::FILE* f = std::fopen((std::string(argv[2]) + "/" + c.name + ".run").c_str(), "wb");
-            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
-                return 1;
-        }
-        return 0;
-    }
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "--peak") == 0)
         return Peak(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
     if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
-        std::fputs("usage: run_file_bench --make-files DIR | --files DIR [benchmark options] | --peak FILE LINE|oldLINE|plain [WARMUP]\n",
-                   stderr);
+        std::fputs("usage: run_file_bench --files DIR [benchmark options] | --peak FILE LINE|plain [WARMUP]\n", stderr);
         return 2;
     }
-    const std::string dir = argv[2];
-    for (const FileCase& c : kFiles) {
-        const std::string path = dir + "/" + c.name + ".run";
-        benchmark::RegisterBenchmark((std::string("plain/") + c.name).c_str(), [path](benchmark::State& state) {
+    for (const auto& file : std::filesystem::directory_iterator(argv[2])) {
+        const std::string path = file.path().string(), name = file.path().stem().string();
+        benchmark::RegisterBenchmark(("plain/" + name).c_str(), [path](benchmark::State& state) {
             for (auto _ : state)
                 benchmark::DoNotOptimize(PlainRead(path));
         })->UseRealTime()->Unit(benchmark::kMicrosecond);
-        for (unsigned long line = 0; line < 6; ++line) {
-            const bool old = line >= 3;
-            const std::string name = (old ? "old" : "line") + std::to_string(line % 3) + "/" + c.name;
-            benchmark::RegisterBenchmark(name.c_str(), [path, line, old](benchmark::State& state) {
-                for (auto _ : state) {
-                    Text value = old ? BaselineReadRunFileLine(path, line % 3) : ReadRunFileLine(path, line);
-                    benchmark::DoNotOptimize(value);
-                }
+        for (unsigned long line = 0; line < 3; ++line) {
+            const std::string label = "line" + std::to_string(line) + "/" + name;
+            benchmark::RegisterBenchmark(label.c_str(), [path, line](benchmark::State& state) {
+                for (auto _ : state)
+                    benchmark::DoNotOptimize(ReadRunFileLine(path, line));
             })->UseRealTime()->Unit(benchmark::kMicrosecond);
         }
     }

@@ -57,7 +57,7 @@ std::vector<std::string> ParseArguments(const std::string& line)
     }
 }
 
-bool StartsWith(const std::string& text, const std::string& part) { return text.compare(0, part.size(), part) == 0 && text.size() >= part.size(); }
+bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
 bool EndsWith(const std::string& text, const std::string& part)
 {
     return text.size() >= part.size() && text.compare(text.size() - part.size(), part.size(), part) == 0;
@@ -68,8 +68,8 @@ bool EndsWith(const std::string& text, const std::string& part)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     g_folder = ScratchFolder();
-    Check(chdir(g_folder.c_str()) == 0, "the scratch folder becomes the current folder");
-    Check(mkdir((g_folder + "/folder.run").c_str(), 0700) == 0, "a folder to name");
+    fs::current_path(g_folder);
+    Check(fs::create_directory(g_folder + "/folder.run"), "a folder to name");
     return 0;
 }
 
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (haveFile)
             WriteFile(g_folder + "/" + name, bytes);
         else
-            unlink((g_folder + "/" + name).c_str());
+            fs::remove(g_folder + "/" + name);
     }
     const std::vector<std::string> before = Listing(g_folder);
 

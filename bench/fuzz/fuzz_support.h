@@ -8,34 +8,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <iconv.h>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 inline void Check(bool ok, const char* what)
 {
     if (!ok) {
         std::fprintf(stderr, "check failed: %s\n", what);
         std::abort();
-    }
-}
-
-inline void RemoveTree(const std::string& path)
-{
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* e = readdir(dir)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..")
-                RemoveTree(path + "/" + name);
-        }
-        closedir(dir);
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
     }
 }
 
@@ -46,95 +34,65 @@ inline std::string g_scratch;
 // goes again when the process ends normally; after a crash it stays, to look at.
 inline std::string ScratchFolder()
 {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-    std::string pattern = std::string(base) + "/starter-fuzz-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    Check(mkdtemp(buf.data()) != nullptr, "scratch folder can be made");
-    g_scratch = buf.data();
-    std::atexit([] { RemoveTree(g_scratch); });
+    const fs::path base = access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (base / "starter-fuzz-XXXXXX").string();
+    // mkdtemp, as std::filesystem has no way to make a folder of a new name.
+    Check(mkdtemp(pattern.data()) != nullptr, "scratch folder can be made");
+    g_scratch = pattern;
+    std::atexit([] { fs::remove_all(g_scratch); });
     return g_scratch;
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    Check(fd >= 0, "scratch file can be written");
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        Check(n > 0, "scratch file write");
-        done += static_cast<size_t>(n);
-    }
-    close(fd);
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    Check(!out.fail(), "scratch file can be written");
 }
 
-inline std::string ReadWholeFile(const std::string& path)
+inline std::string ReadWholeFile(const fs::path& path)
 {
-    std::string bytes;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    Check(fd >= 0, "scratch file can be read back");
-    struct stat st;
-    if (fstat(fd, &st) == 0)
-        bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
-        bytes.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    Check(in.is_open(), "scratch file can be read back");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
-// Every entry of a folder with its bytes (regular files) or its mode (the
-// rest), sorted by name: two listings compare equal when nothing changed.
+// Every entry of a folder with its type, permissions and time, and the bytes
+// of regular files, sorted by name: two listings compare equal when nothing
+// changed.
 inline std::vector<std::string> Listing(const std::string& folder)
 {
     std::vector<std::string> entries;
-    DIR* dir = opendir(folder.c_str());
-    Check(dir != nullptr, "scratch folder can be listed");
-    while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st;
-        std::string path = folder + "/" + name;
-        Check(lstat(path.c_str(), &st) == 0, "scratch entry can be looked at");
-        std::string entry = name + '\0' + std::to_string(st.st_mode) + '\0' + std::to_string(st.st_size) + '\0' +
-                            std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
-        if (S_ISREG(st.st_mode))
-            entry += '\0' + ReadWholeFile(path);
+    for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
+        const fs::file_status status = e.symlink_status();
+        std::string entry = e.path().filename().string() + '\0' + std::to_string(static_cast<int>(status.type())) +
+                            '\0' + std::to_string(static_cast<int>(status.permissions())) + '\0' +
+                            std::to_string(e.last_write_time().time_since_epoch().count());
+        if (fs::is_regular_file(status))
+            entry += '\0' + ReadWholeFile(e.path());
         entries.push_back(entry);
     }
-    closedir(dir);
     std::sort(entries.begin(), entries.end());
     return entries;
 }
 
-// Well-formed UTF-8 as the Unicode standard tabulates it: the lead byte's
-// range fixes how many bytes follow and the range of the first of them.
-inline bool ModelUtf8(const std::string& bytes, std::u16string& out)
+// Well-formed text in an encoding as UTF-16, or absent: glibc's iconv
+// refuses what the Unicode standard does not allow (overlong forms,
+// surrogates encoded in UTF-8 or left unpaired, code points past U+10FFFF).
+inline std::optional<std::u16string> Decoded(std::string bytes, const char* encoding)
 {
-    static const struct { unsigned char from, to, follow, low, high; } rows[] = {
-        {0x00, 0x7F, 0, 0, 0},       {0xC2, 0xDF, 1, 0x80, 0xBF}, {0xE0, 0xE0, 2, 0xA0, 0xBF},
-        {0xE1, 0xEC, 2, 0x80, 0xBF}, {0xED, 0xED, 2, 0x80, 0x9F}, {0xEE, 0xEF, 2, 0x80, 0xBF},
-        {0xF0, 0xF0, 3, 0x90, 0xBF}, {0xF1, 0xF3, 3, 0x80, 0xBF}, {0xF4, 0xF4, 3, 0x80, 0x8F}};
-    for (size_t i = 0; i < bytes.size();) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        const auto* row = std::find_if(std::begin(rows), std::end(rows), [&](const auto& r) { return lead >= r.from && lead <= r.to; });
-        if (row == std::end(rows) || i + row->follow >= bytes.size())
-            return false;
-        unsigned long cp = lead & (row->follow == 0 ? 0x7F : 0x3F >> row->follow);
-        for (unsigned k = 1; k <= row->follow; ++k) {
-            const unsigned char b = static_cast<unsigned char>(bytes[i + k]);
-            if (b < (k == 1 ? row->low : 0x80) || b > (k == 1 ? row->high : 0xBF))
-                return false;
-            cp = cp * 64 + (b - 0x80);
-        }
-        if (cp >= 0x10000)
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) / 1024))), cp = 0xDC00 + (cp - 0x10000) % 1024;
-        out.push_back(static_cast<char16_t>(cp));
-        i += row->follow + 1;
-    }
-    return true;
+    const iconv_t converter = iconv_open("UTF-16LE", encoding); // this machine's order
+    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv converts the encoding");
+    std::u16string units(bytes.size() + 1, u'\0'); // at most one unit a byte
+    char *from = bytes.data(), *to = reinterpret_cast<char*>(units.data());
+    size_t left = bytes.size(), room = units.size() * 2;
+    const bool whole = iconv(converter, &from, &left, &to, &room) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    units.resize(units.size() - room / 2);
+    return whole ? std::optional<std::u16string>(units) : std::nullopt;
 }
 
 // A run file's lines by the text rules, done the slow and obvious way: take
@@ -210,22 +168,17 @@ struct ReferenceRunFile {
     {
         if (encoding == kPlain)
             return bytes.Line(n);
-        std::optional<std::u16string> value = encoding >= kUtf16LE ? units.Line(n) : std::u16string();
-        if (encoding == kUtf8) {
-            const std::optional<std::string> raw = bytes.Line(n);
-            if (!raw || !ModelUtf8(*raw, *value))
-                return std::nullopt;
+        std::optional<std::string> raw = bytes.Line(n);
+        const char* from = "UTF-8";
+        if (encoding != kUtf8) { // the value's units, in this machine's order
+            const std::optional<std::u16string> value = units.Line(n);
+            raw.reset();
+            if (value)
+                raw.emplace(reinterpret_cast<const char*>(value->data()), value->size() * 2);
+            from = "UTF-16LE";
         }
-        if (!value)
-            return std::nullopt;
-        for (size_t i = 0; i < value->size(); ++i) { // surrogates only in whole pairs
-            const char16_t u = (*value)[i];
-            if (u >= 0xDC00 && u < 0xE000)
-                return std::nullopt;
-            if (u >= 0xD800 && u < 0xDC00 && (++i == value->size() || (*value)[i] < 0xDC00 || (*value)[i] >= 0xE000))
-                return std::nullopt;
-        }
-        return Cp1252FromUtf16(*value);
+        const std::optional<std::u16string> text = raw ? Decoded(*raw, from) : std::nullopt;
+        return text ? Cp1252FromUtf16(*text) : std::nullopt;
     }
 };
 

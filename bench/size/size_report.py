@@ -1,7 +1,7 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Size of an executable, and what its link map says takes the space.
 
-usage: size_report.py EXE [MAP [TOP]]
+usage: /usr/bin/python3 size_report.py EXE [MAP [TOP]]   (Debian's python3-pefile)
 
 Prints the file's size, its size without resources, and the code and data
 sections' size (what the loader maps besides the resources, relocations and
@@ -12,8 +12,9 @@ members, the TOP largest of them by name.
 import collections
 import os
 import re
-import struct
 import sys
+
+import pefile
 
 # Mapped, but neither code nor data: the resources, the base relocations
 # (which ASLR needs) and whatever debugging information the linker kept.
@@ -21,30 +22,20 @@ NOT_CODE_OR_DATA = (".rsrc", ".reloc")
 
 
 def sections(path):
-    data = open(path, "rb").read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    nsections, optsize = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
-    # Long section names are stored in the COFF string table as "/offset".
-    symtab, nsyms = struct.unpack_from("<II", data, pe + 12)
-    strtab = symtab + 18 * nsyms
-    result = []
-    for i in range(nsections):
-        off = pe + 24 + optsize + 40 * i
-        name = data[off:off + 8].rstrip(b"\0").decode("latin-1")
-        if name.startswith("/") and symtab:
-            start = strtab + int(name[1:])
-            name = data[start:data.index(b"\0", start)].decode("latin-1")
-        vsize, _, rawsize = struct.unpack_from("<III", data, off + 8)
-        result.append((name, vsize, rawsize))
-    return len(data), result
+    """(name, size in memory, size in the file) of each section. The images
+    measured are stripped, so a long name is cut to its first 8 characters
+    (pefile does not look names up in the COFF string table)."""
+    pe = pefile.PE(path, fast_load=True)
+    return [(s.Name.rstrip(b"\0").decode("latin-1"), s.Misc_VirtualSize, s.SizeOfRawData) for s in pe.sections]
 
 
 def origin(path):
     """(group, member) for an input file named in the map. The toolchain's
     files are named by absolute paths; the program's own by paths in the
-    build folder."""
+    build folder, or, optimised at link time, as the compiler's temporary
+    partitions (/tmp/ccXXXXXX.ltrans0.ltrans.o)."""
     m = re.match(r"(.*?)\(([^()]*)\)$", path)
-    own = not path.startswith("/")
+    own = not path.startswith("/") or path.endswith(".ltrans.o")
     if m:
         archive = os.path.basename(m.group(1))
         if own:
@@ -120,7 +111,7 @@ def main():
     exe = sys.argv[1]
     mapfile = sys.argv[2] if len(sys.argv) > 2 else None
     top = int(sys.argv[3]) if len(sys.argv) > 3 else 25
-    total, secs = sections(exe)
+    total, secs = os.path.getsize(exe), sections(exe)
     rsrc = sum(raw for name, _, raw in secs if name == ".rsrc")
     code_data = [(n, v) for n, v, _ in secs if n not in NOT_CODE_OR_DATA and not n.startswith(".debug")]
     print("| figure | bytes | KiB |")

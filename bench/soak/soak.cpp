@@ -4,15 +4,13 @@
 //
 //   soak.exe STARTER [MENUS TASKBARS ABOUTS]   (1000 1000 100)
 #include "resource.h"
+#include "starter_names.h"
 #include "win32_support.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-const UINT WM_TRAYNOTIFY = 0x87D0;
-const UINT TRAY_ICON_UID = 1000;
 
 [[noreturn]] void Fail(const char* what, int round)
 {
@@ -65,10 +63,8 @@ int main(int argc, char** argv)
     // Started in an empty folder: it finds no run file there and launches nothing.
     std::string folder = MakeTempFolder("soak");
     PROCESS_INFORMATION starter = StartProcess(argv[1], "starter.exe", folder.c_str());
-    HWND window = nullptr;
-    if (!starter.hProcess ||
-        !WaitFor([&] { return (window = Resident()) && ProcessOf(window) == starter.dwProcessId; }) ||
-        !WaitFor([&] { return TrayIconPresent(window, TRAY_ICON_UID); }))
+    HWND window = starter.hProcess ? WaitForResident(starter.dwProcessId) : nullptr;
+    if (!window)
         Fail("the starter did not become resident with its icon", 0);
     DWORD pid = starter.dwProcessId;
     // One of each first, so that what is made once (the menu's window, the

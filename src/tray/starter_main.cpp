@@ -3,9 +3,6 @@
 #include "launch_shell.h"
 #include "resource.h"
 
-const char STARTER_CLASS[] = "TavelkinStarter";
-const char STARTER_MUTEX[] = "Local\\TavelkinStarter";
-
 HINSTANCE g_instance;
 
 static HICON LoadStarterIcon(int size)
@@ -13,10 +10,9 @@ static HICON LoadStarterIcon(int size)
     return static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_STARTER), IMAGE_ICON, size, size, 0));
 }
 
-int StarterMain(HINSTANCE instance, const char* tail)
+bool RegisterStarterClass(HINSTANCE instance)
 {
     g_instance = instance;
-
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = TrayWindowProc;
@@ -25,51 +21,59 @@ int StarterMain(HINSTANCE instance, const char* tail)
     windowClass.hIconSm = LoadStarterIcon(16);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     windowClass.lpszClassName = STARTER_CLASS;
-    if (!RegisterClassExA(&windowClass))
-        return 0;
+    return RegisterClassExA(&windowClass) != 0;
+}
 
-    // Every starter launches, the ones that end at once included.
-    LaunchFromCommandLine(tail);
-
-    // The mutex closes the gap between looking for the window and creating
-    // it; the window class stays the mark that others look for.
+// The mutex closes the gap between looking for the window and creating it;
+// the window class stays the mark that others look for.
+SingleInstance TakeSingleInstance()
+{
     HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
     bool another = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
-    if (another || FindWindowA(STARTER_CLASS, nullptr)) {
-        if (mutex)
-            CloseHandle(mutex);
-        return EXIT_ANOTHER_STARTER;
-    }
+    return {another || FindWindowA(STARTER_CLASS, nullptr), mutex};
+}
 
+HWND CreateTrayWindow(HINSTANCE instance)
+{
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, STARTER_CLASS, STARTER_CLASS, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                                   0, 0, nullptr, nullptr, instance, nullptr);
-    if (!window) {
-        // Without the window there is no icon and no way to quit.
-        if (mutex)
-            CloseHandle(mutex);
-        return EXIT_NO_TRAY_WINDOW;
-    }
-    ShowWindow(window, SW_HIDE);
+    if (window)
+        ShowWindow(window, SW_HIDE);
+    return window;
+}
 
-    int exitCode = 0;
+int RunMessageLoop(HWND window)
+{
     MSG msg;
     for (;;) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            exitCode = static_cast<int>(msg.wParam);
-            break;
-        }
+        if (got == 0)
+            return static_cast<int>(msg.wParam);
         if (got == -1) {
             // The error would only repeat, and the loop would spin instead
             // of waiting; take the icon away and end.
             DestroyWindow(window);
-            exitCode = EXIT_NO_TRAY_WINDOW;
-            break;
+            return EXIT_NO_TRAY_WINDOW;
         }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    if (mutex)
-        CloseHandle(mutex);
+}
+
+int StarterMain(HINSTANCE instance, const char* tail)
+{
+    if (!RegisterStarterClass(instance))
+        return 0;
+    // Every starter launches, the ones that end at once included.
+    LaunchFromCommandLine(tail);
+    SingleInstance single = TakeSingleInstance();
+    int exitCode = EXIT_ANOTHER_STARTER;
+    if (!single.another) {
+        // Without the window there is no icon and no way to quit.
+        HWND window = CreateTrayWindow(instance);
+        exitCode = window ? RunMessageLoop(window) : EXIT_NO_TRAY_WINDOW;
+    }
+    if (single.mutex)
+        CloseHandle(single.mutex);
     return exitCode;
 }

@@ -3,25 +3,13 @@
 #pragma once
 
 #include "launch.h"
+#include "starter_names.h"
 
 #include <windows.h>
 
-// The window class and title, and the mark by which other programs (and
-// later starters) find the resident one.
-extern const char STARTER_CLASS[];
-// Held by the resident starter, so that of starters started at the same
-// instant only one gets past the single-instance test.
-extern const char STARTER_MUTEX[];
-
-const UINT TRAY_ICON_UID = 1000;
-const UINT WM_TRAYNOTIFY = 0x87D0;
 // While the icon could not be added, the tray window tries again this often.
 const UINT_PTR ICON_RETRY_TIMER_ID = 2;
 const UINT ICON_RETRY_MS = 3000;
-
-// Exit codes besides the quit message's value (0).
-const int EXIT_ANOTHER_STARTER = 1;
-const int EXIT_NO_TRAY_WINDOW = 2;
 
 extern HINSTANCE g_instance;  // the module whose resources are loaded
 extern HMENU g_trayMenu;      // the popup shown on clicks at the icon
@@ -30,8 +18,21 @@ extern POINT g_cursor;        // where the last popup was shown
 extern UINT g_taskbarCreated; // sent to top-level windows when the taskbar (re)starts
 
 // Start-up and message loop for a command-line tail; returns the exit code.
-// WinMain calls it; tests call it in-process.
+// WinMain calls it; tests call it in-process. Its steps follow, in its
+// order, with LaunchFromCommandLine after the first; the start-up benchmark
+// times them one by one.
 int StarterMain(HINSTANCE instance, const char* tail);
+// Makes instance the module whose resources are loaded and registers the
+// tray window's class; false if it cannot be registered.
+bool RegisterStarterClass(HINSTANCE instance);
+// The single-instance test: whether another starter is there, and the
+// mutex to hold while this one is resident (nullptr if it could not be had).
+struct SingleInstance { bool another; HANDLE mutex; };
+SingleInstance TakeSingleInstance();
+// The hidden tray window, which adds the icon; nullptr if it cannot be made.
+HWND CreateTrayWindow(HINSTANCE instance);
+// Runs until the quit message and returns its exit code.
+int RunMessageLoop(HWND window);
 
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -3,6 +3,7 @@
 //                         removes its icon and ends through its own quit path
 //   starter-ctl wait-resident [MS]   exits 0 once a starter is resident
 #include "resource.h"
+#include "starter_names.h"
 
 #include <windows.h>
 
@@ -12,7 +13,7 @@
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "quit") == 0) {
-        HWND tray = FindWindowA("TavelkinStarter", nullptr);
+        HWND tray = FindWindowA(STARTER_CLASS, nullptr);
         if (!tray)
             return 1;
         PostMessageA(tray, WM_COMMAND, IDM_QUIT, 0);
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
     if (argc >= 2 && std::strcmp(argv[1], "wait-resident") == 0) {
         DWORD bound = argc >= 3 ? static_cast<DWORD>(std::atol(argv[2])) : 30000;
         DWORD start = GetTickCount();
-        while (!FindWindowA("TavelkinStarter", nullptr)) {
+        while (!FindWindowA(STARTER_CLASS, nullptr)) {
             if (GetTickCount() - start > bound)
                 return 1;
             Sleep(50); // polling with the bound above
