@@ -35,8 +35,8 @@ SingleInstance TakeSingleInstance()
 
 HWND CreateTrayWindow(HINSTANCE instance)
 {
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, STARTER_CLASS, STARTER_CLASS, 0, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  0, 0, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, STARTER_CLASS, STARTER_CLASS, 0, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                                  nullptr, nullptr, instance, nullptr);
     if (window)
         ShowWindow(window, SW_HIDE);
     return window;

@@ -27,7 +27,10 @@ int StarterMain(HINSTANCE instance, const char* tail);
 bool RegisterStarterClass(HINSTANCE instance);
 // The single-instance test: whether another starter is there, and the
 // mutex to hold while this one is resident (nullptr if it could not be had).
-struct SingleInstance { bool another; HANDLE mutex; };
+struct SingleInstance {
+    bool another;
+    HANDLE mutex;
+};
 SingleInstance TakeSingleInstance();
 // The hidden tray window, which adds the icon; nullptr if it cannot be made.
 HWND CreateTrayWindow(HINSTANCE instance);

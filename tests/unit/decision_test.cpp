@@ -9,8 +9,8 @@ constexpr const char* kMissing = nullptr;
 
 struct DecisionCase {
     const char* name;
-    Text tail;            // {RUN}: a run file's path without blanks; {SPACED}: one with blanks
-    const char* runFile;  // its bytes; kMissing: no file at all
+    Text tail;           // {RUN}: a run file's path without blanks; {SPACED}: one with blanks
+    const char* runFile; // its bytes; kMissing: no file at all
     bool request;
     Text program, parameters, directory;
 };
@@ -43,8 +43,8 @@ TEST(Decision, FromTailAndRunFileToRequest)
         {"empty quoted document", "{RUN} \"\"", kit, true, "p", "-x", "d"},
         {"document with a blank is quoted", "\"{SPACED}\" \"C:\\My Docs\\my order.xhtml\"", kit, true, "p",
          "-x \"C:\\My Docs\\my order.xhtml\"", "d"},
-        {"trailing backslash survives quoting", "{RUN} \"C:\\My Docs\\\"", "d\np\n", true, "p",
-         "\"C:\\My Docs\\\\\"", "d"},
+        {"trailing backslash survives quoting", "{RUN} \"C:\\My Docs\\\"", "d\np\n", true, "p", "\"C:\\My Docs\\\\\"",
+         "d"},
         {"document with a tab is quoted", "{RUN} a\tb", kit, true, "p", "-x \"a\tb\"", "d"},
         {"document with a quote, no blank, as it is", "{RUN} a\"b", kit, true, "p", "-x a\"b", "d"},
         {"CR LF run file", "{RUN} doc", "C:\\W\r\nC:\\p.exe\r\n-a -b\r\n", true, "C:\\p.exe", "-a -b doc", "C:\\W"},
@@ -92,12 +92,9 @@ TEST(Decision, QuotingReadsBackAsOneArgument)
         const char* document;
         const char* quoted;
     } cases[] = {
-        {"plain.xhtml", "plain.xhtml"},
-        {"my order.xhtml", "\"my order.xhtml\""},
-        {"C:\\a b\\", "\"C:\\a b\\\\\""},
-        {"C:\\a b\\\\x", "\"C:\\a b\\\\x\""},
-        {"a\"b\tc", "\"a\\\"b\tc\""},
-        {"x\\\"y z", "\"x\\\\\\\"y z\""},
+        {"plain.xhtml", "plain.xhtml"},   {"my order.xhtml", "\"my order.xhtml\""},
+        {"C:\\a b\\", "\"C:\\a b\\\\\""}, {"C:\\a b\\\\x", "\"C:\\a b\\\\x\""},
+        {"a\"b\tc", "\"a\\\"b\tc\""},     {"x\\\"y z", "\"x\\\\\\\"y z\""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(QuoteDocument(c.document), c.quoted) << c.document;

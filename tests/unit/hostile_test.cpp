@@ -35,6 +35,7 @@ std::string Bytes(int from, int to)
 TEST(Hostile, RunFilesOfOddBytes)
 {
     const std::string high = Bytes(0x80, 0xFF);
+    // clang-format off
     ExpectLineCases({
         {"NUL bytes only", "\0\0\0"s, {"", None, None}},
         {"a NUL in every line", "a\0b\nc\0\r\n\0\n"s, {"a", "c", ""}},
@@ -55,6 +56,7 @@ TEST(Hostile, RunFilesOfOddBytes)
         {"UTF-8 byte order mark is no part of line 0", "\xEF\xBB\xBF" "d\np\n", {"d", "p", None}},
         {"an executable's first bytes", "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF\0\0\n\xB8\0"s, {"MZ\x90", "\xB8", None}},
     });
+    // clang-format on
 }
 
 TEST(Hostile, BinaryGarbageGivesLinesOfItsOwnBytes)
@@ -200,9 +202,7 @@ TEST(Hostile, WhatIsNoReadableFileGivesNothing)
     dir.Freeze();
     EXPECT_EQ(ReadRunFileLine(None, 0), None) << "no path at all";
     const char* names[] = {
-        "folder.run",
-        "missing.run",
-        "folder.run/inside.run",
+        "folder.run", "missing.run", "folder.run/inside.run",
         "", // an empty path
 #ifndef _WIN32
         "pipe.run",
@@ -257,6 +257,7 @@ struct Change {
 TEST(Hostile, FileChangingBetweenReads)
 {
     const std::string longer = std::string(200000, 'p') + "\n";
+    // clang-format off
     const std::vector<std::vector<Change>> sequences = {
         {{Change::Write, "d1\np1\nx1\n", 0, "d1"}, {Change::Write, "d2\np2\n", 1, "p2"}, {Change::Write, "", 2, ""}},
         {{Change::Write, "d1\np1\nx1\n", 0, "d1"}, {Change::Remove, "", 1, None}, {Change::Write, "d\np\nx", 2, "x"}},
@@ -266,6 +267,7 @@ TEST(Hostile, FileChangingBetweenReads)
         {{Change::Write, "d1\np1\nx1\n", 1, "p1"}, {Change::Write, "d2\np2\n", 1, "p2"},
          {Change::Write, "d2\np2\n", 2, None}},
     };
+    // clang-format on
     for (size_t i = 0; i < sequences.size(); ++i) {
         SCOPED_TRACE("sequence " + std::to_string(i));
         TempFolder dir;

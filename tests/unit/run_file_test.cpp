@@ -55,8 +55,14 @@ std::string Utf16(const std::u16string& text, bool bigEndian)
 TEST(RunFile, MarkedFilesAreDecodedAndConverted)
 {
     const std::string bom = "\xEF\xBB\xBF";
-    const std::string umlauts = "x" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "\xC3\xA4"; return s; }();
+    const std::string umlauts = "x" + [] {
+        std::string s;
+        for (int i = 0; i < 100000; ++i)
+            s += "\xC3\xA4";
+        return s;
+    }();
     const std::u16string edge = std::u16string(32767 - 1, u'e') + u"\r\nz"; // the CR ends the first read
+    // clang-format off
     ExpectLineCases({
         {"UTF-8: the mark is no part of line 0", bom + "C:\\Work\r\nprog.exe\r\n", {"C:\\Work"}},
         {"UTF-8: CR LF reads as LF", bom + "C:\\Work\r\nprog.exe\r\n", {"prog.exe"}, 1},
@@ -99,6 +105,7 @@ TEST(RunFile, MarkedFilesAreDecodedAndConverted)
         {"UTF-16: the lines before an odd byte", Utf16(u"d\np", false) + "q", {"d"}},
         {"UTF-16: an odd byte is no LF", "\xFF\xFE" "a\0\n"s, {None, None}},
     });
+    // clang-format on
 }
 
 } // namespace

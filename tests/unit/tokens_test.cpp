@@ -25,9 +25,9 @@ TEST(Tokens, FirstAndSecondTokenOfATail)
         {"\"unclosed kit.run order.xhtml", None, None},
         {"kit.run", "kit.run", None},
         {"\"kit.run\"", "kit.run", None},
-        {"kit.run  order.xhtml", "kit.run", None},       // two blanks: no document
-        {"kit.run ", "kit.run", None},                   // the skipped blank ends the text
-        {"\"a\"xdoc", "a", "doc"},                       // after a quote one character is skipped
+        {"kit.run  order.xhtml", "kit.run", None}, // two blanks: no document
+        {"kit.run ", "kit.run", None},             // the skipped blank ends the text
+        {"\"a\"xdoc", "a", "doc"},                 // after a quote one character is skipped
         {"\"a\"  doc", "a", None},
         {"kit.run \"unclosed doc", "kit.run", None},
         {"kit.run \"\"", "kit.run", ""},
@@ -39,7 +39,7 @@ TEST(Tokens, FirstAndSecondTokenOfATail)
         {"\"\" order.xhtml", "", "order.xhtml"},
         {"", "", None},
         {" kit.run", "", "kit.run"},
-        {"a\"b c\"d e", "a\"b", "c\"d"},                 // quotes count only at a token's start
+        {"a\"b c\"d e", "a\"b", "c\"d"}, // quotes count only at a token's start
     };
     for (const TokenCase& c : cases) {
         ExpectValue(FirstToken(c.tail), c.first, "first token of " + std::string(c.tail));
@@ -80,7 +80,7 @@ TEST(Tokens, TailIsTheLineLessTheProgramName)
         {"\"" + mib + "\"kit.run", NoLeadBytes, "kit.run"},
         {"s.exe" + separators + "kit.run", NoLeadBytes, "kit.run"},
         {"s.exe" + separators + "\t\x01", NoLeadBytes, ""}, // only separators after the name
-        {"\"C:\\s\x81", FakeLeadByte, ""}, // unclosed quoted name ending in a lead byte
+        {"\"C:\\s\x81", FakeLeadByte, ""},                  // unclosed quoted name ending in a lead byte
         {"\"\x81\x81\x81\x81\x81", FakeLeadByte, ""},
         {"\"", FakeLeadByte, ""},
         {"s.exe \0kit.run"s, NoLeadBytes, "\0kit.run"s},

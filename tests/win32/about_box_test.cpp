@@ -92,10 +92,13 @@ std::vector<int> ClickThrough(const char* name, const std::vector<Action>& actio
     std::vector<int> at;
     for (;;) {
         HWND message = NULL;
-        if (!WaitFor([&] {
-                message = FindWindowA("#32770", NERVOUS_CAPTION);
-                return message || (WaitForSingleObject(clicker, 0) == WAIT_OBJECT_0 && at.size() >= messages);
-            }, BOUND_MS) || !message)
+        if (!WaitFor(
+                [&] {
+                    message = FindWindowA("#32770", NERVOUS_CAPTION);
+                    return message || (WaitForSingleObject(clicker, 0) == WAIT_OBJECT_0 && at.size() >= messages);
+                },
+                BOUND_MS) ||
+            !message)
             break;
         at.push_back(posted ? 0 : g_handled + 1);
         // The message text's static control, as Windows numbers it.
@@ -135,6 +138,7 @@ struct ShowingCase {
 // and the box stays five fresh seconds once MessageBoxA returns.
 TEST(AboutBox, EveryShowingStandsCentredCountsToTwentyAndEnds)
 {
+    // clang-format off
     const ShowingCase cases[] = {
         {"left alone", {}, {}, BY_ITSELF},
         {"posted WM_LBUTTONDOWN", {}, {}, POSTED_CLICK},
@@ -150,6 +154,7 @@ TEST(AboutBox, EveryShowingStandsCentredCountsToTwentyAndEnds)
         {"20 right clicks, the message held past five seconds", {{WM_RBUTTONDOWN, MK_RBUTTON, 20}}, {20}, BY_ITSELF,
          6500},
     };
+    // clang-format on
     for (const ShowingCase& c : cases) {
         // A fresh box, on a thread of its own, once it shows.
         g_box = NULL;

@@ -49,7 +49,8 @@ std::string Bytes(LPCSTR type, WORD id)
                        SizeofResource(g_starter, found));
 }
 
-template <typename T> T At(const std::string& bytes, size_t offset)
+template <typename T>
+T At(const std::string& bytes, size_t offset)
 {
     T value{};
     if (offset + sizeof value <= bytes.size())
@@ -67,10 +68,14 @@ struct IconGroupCase {
 TEST_F(Resources, IconGroupsListTheirImagesInOrderAndEveryResourceIsThereInGermanAlone)
 {
     const WORD german = STARTER_RESOURCE_LANGUAGE;
-    std::vector<Entry> expected = {
-        {LOWORD(RT_STRING), 1, german}, {LOWORD(RT_MENU), IDR_TRAYMENU, german}, {LOWORD(RT_DIALOG), IDD_ABOUT, german},
-        {LOWORD(RT_BITMAP), IDB_ABOUT, german}, {LOWORD(RT_GROUP_ICON), IDI_STARTER, german},
-        {LOWORD(RT_GROUP_ICON), IDI_SPARE, german}, {LOWORD(RT_VERSION), 1, german}, {LOWORD(RT_MANIFEST), 1, german}};
+    std::vector<Entry> expected = {{LOWORD(RT_STRING), 1, german},
+                                   {LOWORD(RT_MENU), IDR_TRAYMENU, german},
+                                   {LOWORD(RT_DIALOG), IDD_ABOUT, german},
+                                   {LOWORD(RT_BITMAP), IDB_ABOUT, german},
+                                   {LOWORD(RT_GROUP_ICON), IDI_STARTER, german},
+                                   {LOWORD(RT_GROUP_ICON), IDI_SPARE, german},
+                                   {LOWORD(RT_VERSION), 1, german},
+                                   {LOWORD(RT_MANIFEST), 1, german}};
     const IconGroupCase cases[] = {{IDI_STARTER, {32, 16}}, {IDI_SPARE, {16, 32}}};
     for (const IconGroupCase& c : cases) {
         SCOPED_TRACE(c.group);
@@ -105,10 +110,11 @@ TEST_F(Resources, IconGroupsListTheirImagesInOrderAndEveryResourceIsThereInGerma
 
 TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
 {
-    const std::pair<const char*, UINT> items[] = { // the text, nullptr for a separator, and the identifier
-        {"&Launch Velmora", IDM_LAUNCH}, {nullptr, 0},       {"DVQ-&Reference", IDM_REFERENCE},
-        {"&Feedback Form", IDM_FEEDBACK}, {nullptr, 0},      {"&About Tavelkin", IDM_ABOUT},
-        {"&Tavelkin Website", IDM_WEBSITE}, {nullptr, 0},    {"&Quit", IDM_QUIT},
+    const std::pair<const char*, UINT> items[] = {
+        // the text, nullptr for a separator, and the identifier
+        {"&Launch Velmora", IDM_LAUNCH},    {nullptr, 0}, {"DVQ-&Reference", IDM_REFERENCE},
+        {"&Feedback Form", IDM_FEEDBACK},   {nullptr, 0}, {"&About Tavelkin", IDM_ABOUT},
+        {"&Tavelkin Website", IDM_WEBSITE}, {nullptr, 0}, {"&Quit", IDM_QUIT},
     };
     HMENU top = LoadMenuA(g_starter, MAKEINTRESOURCEA(IDR_TRAYMENU));
     ASSERT_NE(top, nullptr);
@@ -206,9 +212,9 @@ TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
     ASSERT_EQ(size, 4u);
     EXPECT_EQ(*static_cast<DWORD*>(value), MAKELONG(STARTER_RESOURCE_LANGUAGE, 1200)); // German, Unicode
     const std::pair<const char*, const char*> strings[] = {
-        {"ProductName", "Tavelkin"},          {"FileDescription", "Tavelkin starter"},
-        {"FileVersion", STARTER_VERSION},     {"ProductVersion", STARTER_VERSION},
-        {"CompanyName", "Tavelkin team"},     {"LegalCopyright", "\xA9 2026 Tavelkin team. All rights reserved."},
+        {"ProductName", "Tavelkin"},      {"FileDescription", "Tavelkin starter"},
+        {"FileVersion", STARTER_VERSION}, {"ProductVersion", STARTER_VERSION},
+        {"CompanyName", "Tavelkin team"}, {"LegalCopyright", "\xA9 2026 Tavelkin team. All rights reserved."},
     };
     for (auto [key, expected] : strings) {
         std::string query = std::string("\\StringFileInfo\\040704B0\\") + key;

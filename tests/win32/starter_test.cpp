@@ -60,7 +60,8 @@ protected:
     // (none: nullptr).
     void WriteRunFile(const char* line2 = "-x", const std::string& program = "")
     {
-        std::ofstream(run_, std::ios::binary) << work_ << "\r\n" << (program.empty() ? recorder_ : program) << "\r\n"
+        std::ofstream(run_, std::ios::binary) << work_ << "\r\n"
+                                              << (program.empty() ? recorder_ : program) << "\r\n"
                                               << (line2 ? line2 + std::string("\r\n") : "");
     }
 
@@ -86,8 +87,8 @@ protected:
     // recorded, these values (none given: the run file's launch, with the
     // work folder as its current one and SW_SHOW, 5); or none (nullopt;
     // with `mayBeNone`, either).
-    void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments,
-                      Record seen = {}, bool mayBeNone = false)
+    void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments, Record seen = {},
+                      bool mayBeNone = false)
     {
         if (seen.empty())
             seen = {{"cwd", work_}, {"show", "5"}};
@@ -116,10 +117,13 @@ protected:
             PROCESS_INFORMATION later = Start(c.commandLine, c.way == IN_KIT_FOLDER ? kit_.c_str() : nullptr, 0,
                                               c.way == NAME_AS_APPLICATION ? exe_.c_str() : nullptr);
             bool shown = false;
-            EXPECT_TRUE(WaitFor([&] {
-                shown = shown || VisibleWindow(nullptr, later.dwProcessId);
-                return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
-            }, 300000)) << "still running";
+            EXPECT_TRUE(WaitFor(
+                [&] {
+                    shown = shown || VisibleWindow(nullptr, later.dwProcessId);
+                    return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
+                },
+                300000))
+                << "still running";
             EXPECT_EQ(ExitCode(later.hProcess, 0), static_cast<DWORD>(EXIT_ANOTHER_STARTER));
             EXPECT_FALSE(shown) << "a window was shown";
             TerminateProcess(later.hProcess, 99);
@@ -193,8 +197,8 @@ TEST_F(Starter, EveryStarterLaunchesAndOnlyTheFirstStays)
 // register it.
 bool RegisterBareClass(const char* name)
 {
-    WNDCLASSA windowClass = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr,
-                             name};
+    WNDCLASSA windowClass = {0,       DefWindowProcA, 0,       0,       GetModuleHandleA(nullptr),
+                             nullptr, nullptr,        nullptr, nullptr, name};
     return RegisterClassA(&windowClass) != 0;
 }
 
@@ -529,6 +533,7 @@ TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
     const Record handler = {{"exe", recorder_}, {"show", "1"}};
     // Each: the commands posted in turn, what the program receives and what
     // else it recorded.
+    // clang-format off
     const std::tuple<const char*, std::vector<UINT>, Args, Record> cases[] = {
         {"launch", {IDM_LAUNCH}, {"tavelkin.run"}, {{"exe", tavelkin_}, {"cwd", kit_}, {"show", "1"}}},
         {"reference", {IDM_REFERENCE}, {kit_ + "\\examples\\reference.xhtml"}, handler},
@@ -539,6 +544,7 @@ TEST_F(TrayCommands, EachOpenCommandReachesItsProgram)
         {"unknown identifiers, then the website", {0, 1, 40000, 40007, 40099, IDM_WEBSITE},
          {"https://tavelkin.example/"}, handler},
     };
+    // clang-format on
     for (const auto& [name, commands, arguments, seen] : cases) {
         SCOPED_TRACE(name);
         ClearRecords(records_);

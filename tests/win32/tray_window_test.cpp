@@ -68,7 +68,8 @@ void PutNotifyImport(void* function)
 
 // A tray window of this process, whose resources are the starter's own,
 // for each case; the first `addsToFail` adds of its icon fail.
-template <int addsToFail> struct TrayWindowFailing : ::testing::Test {
+template <int addsToFail>
+struct TrayWindowFailing : ::testing::Test {
     void SetUp() override
     {
         g_addsToFail = addsToFail;
@@ -80,8 +81,8 @@ template <int addsToFail> struct TrayWindowFailing : ::testing::Test {
         windowClass.hInstance = g_instance;
         windowClass.lpszClassName = "TrayWindowUnderTest";
         RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "TrayWindowUnderTest", "", 0, CW_USEDEFAULT, CW_USEDEFAULT, 0,
-                                  0, nullptr, nullptr, g_instance, nullptr);
+        window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "TrayWindowUnderTest", "", 0, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                                  nullptr, nullptr, g_instance, nullptr);
         ASSERT_NE(window_, nullptr);
     }
     void TearDown() override
@@ -121,7 +122,8 @@ TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
 
 TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
 {
-    const std::tuple<const char*, LPARAM, bool> cases[] = { // what the icon tells, and whether the menu pops up
+    const std::tuple<const char*, LPARAM, bool> cases[] = {
+        // what the icon tells, and whether the menu pops up
         {"left press", WM_LBUTTONDOWN, true},
         {"right press", WM_RBUTTONDOWN, true},
         {"left release", WM_LBUTTONUP, false},
@@ -148,7 +150,7 @@ TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
         EXPECT_TRUE(g_popup.ownerInForeground);
         EXPECT_EQ(g_cursor.x, 500);
         EXPECT_EQ(g_cursor.y, 400);
-        EXPECT_EQ(g_popup.rect.left, 500); // left-aligned at the cursor...
+        EXPECT_EQ(g_popup.rect.left, 500);                                 // left-aligned at the cursor...
         EXPECT_NEAR((g_popup.rect.top + g_popup.rect.bottom) / 2, 400, 1); // ...and centred on its height
     }
 }
@@ -169,7 +171,8 @@ bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0x
 TEST(TrayTip, IsCutTo63BytesAndItsTerminatorAtACharacterBoundary)
 {
     const std::string t61(61, 't'), t62(62, 't');
-    const std::tuple<const char*, std::string, std::string> cases[] = { // the tip, and what the field holds
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        // the tip, and what the field holds
         {"short", "Tavelkin", "Tavelkin"},
         {"long", std::string(100, 't'), std::string(63, 't')},
         {"a double-byte character that does not fit", t62 + "\x82\xA0t", t62},

@@ -108,9 +108,14 @@ DWORD ProcessOf(HWND window)
 HWND WaitForResident(DWORD processId, DWORD timeoutMs)
 {
     HWND window = nullptr;
-    return WaitFor([&] {
-        return (window = Resident()) && ProcessOf(window) == processId && TrayIconPresent(window, STARTER_ICON_UID);
-    }, timeoutMs) ? window : nullptr;
+    return WaitFor(
+               [&] {
+                   return (window = Resident()) && ProcessOf(window) == processId &&
+                          TrayIconPresent(window, STARTER_ICON_UID);
+               },
+               timeoutMs)
+               ? window
+               : nullptr;
 }
 
 DWORD Quit(HWND window, HANDLE process)
@@ -183,10 +188,7 @@ SIZE_T CommittedPrivate(HANDLE process)
 
 static const HANDLE g_countingJob = CreateJobObjectA(nullptr, nullptr);
 
-bool JoinCountingJob()
-{
-    return g_countingJob && AssignProcessToJobObject(g_countingJob, GetCurrentProcess());
-}
+bool JoinCountingJob() { return g_countingJob && AssignProcessToJobObject(g_countingJob, GetCurrentProcess()); }
 
 DWORD ProcessesStarted()
 {
