@@ -1,21 +1,15 @@
+#define _FILE_OFFSET_BITS 64 // NOLINT(bugprone-reserved-identifier): 32-bit builds see past 4 GiB
 #include "launch.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef _WIN32
-#include <io.h>
-using FileStatus = struct _stati64;
-const auto Status = _fstati64;
-const auto Seek = _lseeki64;
 constexpr int kOpenFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
 #else
-#include <unistd.h>
-using FileStatus = struct stat;
-const auto Status = fstat;
-const auto Seek = lseek;
 // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 #endif
@@ -205,8 +199,8 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
     struct Closer { int fd; ~Closer() { close(fd); } } closer{fd};
     // Only what is there at open is read: a growing file cannot keep the
     // reader busy. Nor can a pipe or a device, which are no run files.
-    FileStatus st;
-    if (Status(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     const unsigned long long size = static_cast<unsigned long long>(st.st_size);
     char buf[kChunk];
@@ -228,10 +222,10 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi)
         return std::nullopt;
     value.reserve(static_cast<size_t>(s.length));
     for (unsigned long long done = 0; done < s.length;) {
-        const long long at = static_cast<long long>(s.start + done);
+        const off_t at = static_cast<off_t>(s.start + done);
         const unsigned long long left = s.length - done;
         const unsigned want = static_cast<unsigned>(std::min<unsigned long long>(left, kChunk));
-        if (Seek(fd, at, SEEK_SET) != at || read(fd, buf, want) != static_cast<long long>(want))
+        if (lseek(fd, at, SEEK_SET) != at || read(fd, buf, want) != static_cast<long long>(want))
             return std::nullopt;
         const long long used = Convert(s.e, buf, want, left - want, toAnsi, value);
         if (used <= 0)
