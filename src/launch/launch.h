@@ -44,7 +44,7 @@ Text ReadRunFileLine(const Text& path, unsigned long n, AnsiConversion toAnsi = 
 
 // Whether a block of that size can be had. Built without exceptions, the
 // starter asks here first for memory that a run file wants.
-bool Affordable(unsigned long long bytes);
+bool Affordable(unsigned long long size);
 
 // What the shell is asked to "open".
 struct LaunchRequest { Text program, parameters, directory; };
