@@ -15,11 +15,11 @@ using Text = std::optional<std::string>;
 // ANSI code page in force. The Windows build passes one built on
 // IsDBCSLeadByte; single-byte code pages have none.
 using LeadBytePredicate = bool (*)(unsigned char);
-bool NoLeadBytes(unsigned char);
+inline bool NoLeadBytes(unsigned char) { return false; }
 
 // The run file used when the command line names none, resolved against the
 // current working folder.
-extern const char DEFAULT_RUN_FILE[];
+inline constexpr char DEFAULT_RUN_FILE[] = "tavelkin.run";
 
 // The command-line tail: the full command line less the program's own name
 // and the run of characters 0x01..0x20 after it.

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-bool NoLeadBytes(unsigned char) { return false; }
-
 std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByte)
 {
     const size_t n = line.size();
@@ -25,36 +23,31 @@ std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByt
     return line.substr(i);
 }
 
-namespace {
-
 // Where the first token ends: just after its closing quote, or at its first
 // blank (the text's end when it has none). Absent when a quote is left open.
-std::optional<size_t> FirstTokenEnd(const std::string& text)
+static std::optional<size_t> FirstTokenEnd(const std::string& text)
 {
-    if (!text.empty() && text[0] == '"') {
-        const size_t close = text.find('"', 1);
-        return close == std::string::npos ? std::optional<size_t>() : close + 1;
-    }
-    return std::min(text.find(' '), text.size());
+    if (text.empty() || text[0] != '"')
+        return std::min(text.find(' '), text.size());
+    const size_t close = text.find('"', 1);
+    return close == std::string::npos ? std::optional<size_t>() : close + 1;
 }
 
-} // namespace
-
-Text FirstToken(const std::string& text)
+Text FirstToken(const std::string& tail)
 {
-    const std::optional<size_t> end = FirstTokenEnd(text);
-    const size_t quoted = !text.empty() && text[0] == '"'; // the quotes are no part of it
-    return end ? Text(text.substr(quoted, *end - 2 * quoted)) : Text();
+    const std::optional<size_t> end = FirstTokenEnd(tail);
+    const size_t quoted = !tail.empty() && tail[0] == '"'; // the quotes are no part of it
+    return end ? Text(tail.substr(quoted, *end - 2 * quoted)) : Text();
 }
 
 // After the first token exactly one character is skipped, whatever it is:
 // normally the blank, after a quoted first token whatever follows the
 // closing quote. A blank there, or nothing, means no second token; else it
 // is taken by the first token's rule.
-Text SecondToken(const std::string& text)
+Text SecondToken(const std::string& tail)
 {
-    std::optional<size_t> end = FirstTokenEnd(text);
-    if (!end || *end + 1 >= text.size() || text[*end + 1] == ' ')
+    std::optional<size_t> end = FirstTokenEnd(tail);
+    if (!end || *end + 1 >= tail.size() || tail[*end + 1] == ' ')
         return std::nullopt;
-    return FirstToken(text.substr(*end + 1));
+    return FirstToken(tail.substr(*end + 1));
 }
