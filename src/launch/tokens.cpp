@@ -7,9 +7,8 @@ std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByt
     const size_t n = line.size();
     size_t i = 0;
     if (n > 0 && line[0] == '"') {
-        // A quoted program name runs to the next quote. The second byte of a
-        // double-byte character may have the quote's value, so a lead byte
-        // always takes the byte after it along.
+        // A quoted program name runs to the next quote. The second byte of a double-byte character may have
+        // the quote's value, so a lead byte always takes the byte after it along.
         for (i = 1; i < n && line[i] != '"'; ++i)
             if (isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < n)
                 ++i;
@@ -23,8 +22,8 @@ std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByt
     return line.substr(i);
 }
 
-// Where the first token ends: just after its closing quote, or at its first
-// blank (the text's end when it has none). Absent when a quote is left open.
+// Where the first token ends: just after its closing quote, or at its first blank (the text's end when it has
+// none). Absent when a quote is left open.
 static std::optional<size_t> FirstTokenEnd(const std::string& text)
 {
     if (text.empty() || text[0] != '"')
@@ -40,10 +39,8 @@ Text FirstToken(const std::string& tail)
     return end ? Text(tail.substr(quoted, *end - 2 * quoted)) : Text();
 }
 
-// After the first token exactly one character is skipped, whatever it is:
-// normally the blank, after a quoted first token whatever follows the
-// closing quote. A blank there, or nothing, means no second token; else it
-// is taken by the first token's rule.
+// After the first token exactly one character is skipped, whatever it is: the blank, or after a quoted token whatever
+// follows its closing quote. A blank there, or nothing, means no second token; else the first token's rule takes it.
 Text SecondToken(const std::string& tail)
 {
     std::optional<size_t> end = FirstTokenEnd(tail);
