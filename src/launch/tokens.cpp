@@ -14,7 +14,7 @@ std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByt
                 ++i;
         i += i < n; // the closing quote goes with the name
     } else {
-        while (i < n && static_cast<unsigned char>(line[i]) > ' ')
+        while (i < n && (static_cast<unsigned char>(line[i]) > ' '))
             ++i;
     }
     while (i < n && line[i] != '\0' && static_cast<unsigned char>(line[i]) <= ' ')
