@@ -1,10 +1,7 @@
 #include "launch.h"
 
-const char DEFAULT_RUN_FILE[] = "tavelkin.run";
-
-// Quoted the way the C runtime's argument parser reads it back: backslashes
-// count only before a quote, so those get doubled, and a quote inside the
-// document is escaped. A document with no blank or tab goes as it is.
+// Quoted the way the C runtime's argument parser reads it back: backslashes count only before a quote, so those
+// get doubled, and a quote inside the document is escaped. A document with no blank or tab goes as it is.
 std::string QuoteDocument(const std::string& document)
 {
     if (document.find_first_of(" \t") == std::string::npos)

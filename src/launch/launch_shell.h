@@ -3,9 +3,7 @@
 
 #include "launch.h"
 
-// Decides the launch for a command-line tail and hands the request, if any,
-// to the shell's "open" verb. Nothing is reported; the shell's answer is not
-// looked at.
+// Hands the launch decision for a tail to the shell's "open" verb; nothing is reported, the answer not looked at.
 void LaunchFromCommandLine(const char* tail);
 
 // The ANSI code page's lead bytes, for forming the tail.
