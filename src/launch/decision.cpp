@@ -38,7 +38,7 @@ std::optional<LaunchRequest> DecideLaunch(const Text& tail, AnsiConversion toAns
     const std::string quoted = QuoteDocument(*document);
     if (!parameters.empty() && !Affordable(parameters.size() + quoted.size() + 2))
         return std::nullopt; // no room for the joined parameters: no request rather than a wrong one
-    std::string joined; // one copy of what may be a very long line, into room of its size
+    std::string joined;      // one copy of what may be a very long line, into room of its size
     joined.reserve(parameters.size() + 1 + quoted.size());
     parameters = std::move(joined.append(parameters).append(parameters.empty() ? "" : " ").append(quoted));
     return request;

@@ -27,6 +27,6 @@ void LaunchFromCommandLine(const char* tail)
     std::optional<LaunchRequest> request = DecideLaunch(tail ? Text(tail) : Text(), AnsiFromUtf16);
     if (!request)
         return;
-    ShellExecuteA(nullptr, "open", OrNull(request->program), OrNull(request->parameters),
-                  OrNull(request->directory), SW_SHOW);
+    ShellExecuteA(nullptr, "open", OrNull(request->program), OrNull(request->parameters), OrNull(request->directory),
+                  SW_SHOW);
 }

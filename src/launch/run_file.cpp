@@ -23,7 +23,7 @@ constexpr std::string_view kMarks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF
 // The search for line n in a text fed stretch by stretch: where its value lies, in bytes.
 struct Search {
     unsigned long long n, line = 0, start = 0, length = 0; // line: line ends passed
-    bool found = false, done = false, cr = false; // cr: the value so far ends in CR
+    bool found = false, done = false, cr = false;          // cr: the value so far ends in CR
 };
 
 // The text rules over a stretch of units (bytes or UTF-16 code units) at byte `at`: an LF ends a
@@ -97,8 +97,8 @@ size_t Character(Encoding e, const unsigned char* s, size_t n, std::u16string& o
 
 // Pass two over a stretch of the value's bytes, `unread` more to come: decoded as far as whole
 // characters go, converted, and added to the value. The bytes used, or -1: the value is absent.
-long long Convert(Encoding e, std::string_view bytes, unsigned long long unread,
-                  AnsiConversion toAnsi, std::string& value)
+long long Convert(std::string& value, Encoding e, std::string_view bytes, unsigned long long unread,
+                  AnsiConversion toAnsi)
 {
     const auto* const s = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
@@ -167,7 +167,7 @@ Text Line(unsigned long long size, unsigned long n, AnsiConversion toAnsi, Read 
     for (unsigned long long done = 0; done < s.length;) {
         const size_t want = static_cast<size_t>(std::min(s.length - done, kChunk));
         const bool there = take(s.start + done, want);
-        const long long used = there ? Convert(e, *got, s.length - done - want, toAnsi, value) : -1;
+        const long long used = there ? Convert(value, e, *got, s.length - done - want, toAnsi) : -1;
         if (used <= 0)
             return std::nullopt;
         done += static_cast<unsigned long long>(used);
