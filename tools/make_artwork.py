@@ -155,7 +155,8 @@ def write_about(path):
 
 
 # ---------------------------------------------------------------------------
-# Icons, drawn pixel by pixel on the 16-colour palette.
+# Icons on the 16-colour palette: the main one drawn in boxes, the spare one
+# pixel by pixel.
 
 # One letter per pixel: k black, m maroon, g green, o olive, n navy, p purple,
 # t teal, s silver, d dark grey, r red, l lime, y yellow, b blue, f fuchsia,
@@ -166,59 +167,20 @@ INK_KEYS = {
     ".": None,  # transparent
 }
 
-STARTER_32 = """
-nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn
-nttttttttttttttttttttttttttttttn
-nttttttttttttttttttttttttttttttn
-nttttttttttttttttttttttttttttttn
-ntttttwwwwwwwwwwwwwwwwwwwwtttttn
-ntttttwwwwwwwwwwwwwwwwwwwwnttttn
-ntttttwwwwwwwwwwwwwwwwwwwwnttttn
-ntttttwwwwwwwwwwwwwwwwwwwwnttttn
-ntttttwwwwwwwwwwwwwwwwwwwwnttttn
-nttttttnnnnnnwwwwwwnnnnnnnnttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-nttttttttttttwwwwwwntttttttttttn
-ntttttttttttttnnnnnntttttttttttn
-nttttttttttttttttttttttttttttttn
-ntttttttyyyyyyyyyyyyyyyytttttttn
-ntttttttyyyyyyyyyyyyyyyytttttttn
-nttttttttttttttttttttttttttttttn
-nttttttttttttttttttttttttttttttn
-nttttttttttttttttttttttttttttttn
-nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn
-"""
 
-STARTER_16 = """
-nnnnnnnnnnnnnnnn
-nttttttttttttttn
-nttwwwwwwwwwwttn
-nttwwwwwwwwwwntn
-nttwwwwwwwwwwntn
-ntttnnwwwwnnnntn
-ntttttwwwwnttttn
-ntttttwwwwnttttn
-ntttttwwwwnttttn
-ntttttwwwwnttttn
-ntttttwwwwnttttn
-ntttttwwwwnttttn
-nttttttnnnnttttn
-ntttyyyyyyyytttn
-nttttttttttttttn
-nnnnnnnnnnnnnnnn
-"""
+# The main icon: a teal tile framed in navy, a white "T" casting a navy shadow
+# one pixel down and to the right, and a yellow rule. Boxes are (left, top,
+# right, bottom), both ends included.
+def starter_icon(size, bar, stem, rule):
+    tile = Image.new("P", (size, size), INK_KEYS["t"])
+    draw = ImageDraw.Draw(tile)
+    draw.rectangle((0, 0, size - 1, size - 1), outline=INK_KEYS["n"])
+    for shift, ink in ((1, "n"), (0, "w")):
+        for left, top, right, bottom in (bar, stem):
+            draw.rectangle((left + shift, top + shift, right + shift, bottom + shift), INK_KEYS[ink])
+    draw.rectangle(rule, INK_KEYS["y"])
+    return [[tile.getpixel((x, y)) for x in range(size)] for y in range(size)]
+
 
 SPARE_16 = """
 .....kkkkkk.....
@@ -321,8 +283,8 @@ def main():
     os.makedirs(res, exist_ok=True)
     write_about(os.path.join(res, "about.bmp"))
     # The main icon is fully opaque; the spare one has a transparent surround.
-    write_icon(os.path.join(res, "starter.ico"),
-               [parse_art(STARTER_32, 32), parse_art(STARTER_16, 16)])
+    write_icon(os.path.join(res, "starter.ico"), [starter_icon(32, (6, 4, 25, 8), (13, 9, 18, 23), (8, 26, 23, 27)),
+                                                  starter_icon(16, (3, 2, 12, 4), (6, 5, 9, 11), (4, 13, 11, 13))])
     write_icon(os.path.join(res, "spare.ico"),
                [parse_art(SPARE_16, 16), parse_art(SPARE_32, 32)])
 

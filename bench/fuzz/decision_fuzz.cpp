@@ -57,12 +57,6 @@ std::vector<std::string> ParseArguments(const std::string& line)
     }
 }
 
-bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
-bool EndsWith(const std::string& text, const std::string& part)
-{
-    return text.size() >= part.size() && text.compare(text.size() - part.size(), part.size(), part) == 0;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -117,8 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Without '/' in the tail, only these names reach the file; all else
     // names nothing, a folder or the folder's parent, and reads as absent.
-    const bool names = *runFile == kit || *runFile == spaced || *runFile == "kit.run" ||
-                       *runFile == "my kit.run" || *runFile == DEFAULT_RUN_FILE;
+    const bool names = *runFile == kit || *runFile == spaced || *runFile == "kit.run" || *runFile == "my kit.run" ||
+                       *runFile == DEFAULT_RUN_FILE;
     const ReferenceRunFile model(bytes);
     const Text line0 = names && haveFile ? model.Line(0) : Text();
     const Text line1 = names && haveFile ? model.Line(1) : Text();

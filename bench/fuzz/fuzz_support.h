@@ -1,6 +1,6 @@
 // What the fuzz targets share: a failed check that libFuzzer sees as a crash,
-// a scratch folder, and a plain model of the run file's text rules to compare
-// the reader against.
+// tests of a string's start and end, a scratch folder, and a plain model of
+// the run file's text rules to compare the reader against.
 #pragma once
 
 #include "launch.h"
@@ -25,6 +25,12 @@ inline void Check(bool ok, const char* what)
         std::fprintf(stderr, "check failed: %s\n", what);
         std::abort();
     }
+}
+
+inline bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
+inline bool EndsWith(const std::string& text, const std::string& part)
+{
+    return text.size() >= part.size() && text.compare(text.size() - part.size(), part.size(), part) == 0;
 }
 
 inline std::string g_scratch;
@@ -144,21 +150,22 @@ struct ReferenceRunFile {
     {
         std::u16string u;
         for (size_t i = 0; i < b.size(); i += 2) // a lone last byte: a unit no value may hold
-            u.push_back(i + 1 == b.size() ? 0xDFFF : bigEndian ? (unsigned char)b[i] * 256 + (unsigned char)b[i + 1]
-                                                            : (unsigned char)b[i + 1] * 256 + (unsigned char)b[i]);
+            u.push_back(i + 1 == b.size() ? 0xDFFF
+                        : bigEndian       ? (unsigned char)b[i] * 256 + (unsigned char)b[i + 1]
+                                          : (unsigned char)b[i + 1] * 256 + (unsigned char)b[i]);
         return u;
     }
     static int EncodingOf(const std::string& all)
     {
-        if (all.rfind("\xEF\xBB\xBF", 0) == 0)
+        if (StartsWith(all, "\xEF\xBB\xBF"))
             return kUtf8;
-        return all.rfind("\xFF\xFE", 0) == 0 ? kUtf16LE : all.rfind("\xFE\xFF", 0) == 0 ? kUtf16BE : kPlain;
+        return StartsWith(all, "\xFF\xFE") ? kUtf16LE : StartsWith(all, "\xFE\xFF") ? kUtf16BE : kPlain;
     }
 
-    explicit ReferenceRunFile(const std::string& all)
-        : encoding(static_cast<decltype(encoding)>(EncodingOf(all))),
-          bytes(AfterMark(all, encoding == kUtf8 ? 3 : encoding == kPlain ? 0 : 2)),
-          units(encoding >= kUtf16LE ? Units16(AfterMark(all, 2), encoding == kUtf16BE) : std::u16string())
+    static constexpr size_t kMarkBytes[] = {0, 3, 2, 2}; // the byte-order mark's length, by encoding
+    explicit ReferenceRunFile(const std::string& all) :
+        encoding(static_cast<decltype(encoding)>(EncodingOf(all))), bytes(AfterMark(all, kMarkBytes[encoding])),
+        units(encoding >= kUtf16LE ? Units16(AfterMark(all, 2), encoding == kUtf16BE) : std::u16string())
     {
     }
 

@@ -17,8 +17,7 @@ bool IsSeparator(char c) { return c >= 0x01 && c <= 0x20; }
 // after it.
 void CheckTail(const std::string& line, const std::string& tail, bool quotedName)
 {
-    Check(tail.size() <= line.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0,
-          "the tail is the end of the line");
+    Check(EndsWith(line, tail), "the tail is the end of the line");
     Check(tail.empty() || !IsSeparator(tail[0]), "the tail starts after the separators");
     const size_t dropped = line.size() - tail.size();
     size_t nameEnd = dropped;

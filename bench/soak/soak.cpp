@@ -102,23 +102,19 @@ int main(int argc, char** argv)
     PostMessageA(window, WM_COMMAND, IDM_QUIT, 0);
     DWORD exitCode = ExitCode(starter.hProcess);
 
+    // A DWORD is an unsigned long here, as %lu takes it.
     std::printf("soak: %d menu popups, %d TaskbarCreated, %d about boxes in %lu s\n\n", menus, taskbars, abouts,
-                static_cast<unsigned long>(seconds));
+                seconds);
     std::printf("| figure | before | after | ratio |\n|---|---|---|---|\n");
     std::printf("| private bytes KiB (committed private memory by VirtualQueryEx) | %.0f | %.0f | %.3f |\n",
                 before.privateBytes / 1024.0, after.privateBytes / 1024.0,
                 static_cast<double>(after.privateBytes) / before.privateBytes);
     std::printf("| answers WM_NULL within 100 ms (SendMessageTimeout), ms taken | %s, %lu | %s, %lu | - |\n",
-                before.answers ? "yes" : "no", static_cast<unsigned long>(before.answerMs),
-                after.answers ? "yes" : "no", static_cast<unsigned long>(after.answerMs));
-    std::printf("| GDI objects (GetGuiResources) | %lu | %lu | - |\n", static_cast<unsigned long>(before.guiObjects),
-                static_cast<unsigned long>(after.guiObjects));
-    std::printf("| USER objects (GetGuiResources) | %lu | %lu | - |\n", static_cast<unsigned long>(before.userObjects),
-                static_cast<unsigned long>(after.userObjects));
-    std::printf("| handles (GetProcessHandleCount) | %lu | %lu | - |\n", static_cast<unsigned long>(before.handles),
-                static_cast<unsigned long>(after.handles));
-    std::printf("\nicon still there: %s; quit: exit code %lu\n", icon ? "yes" : "no",
-                static_cast<unsigned long>(exitCode));
+                before.answers ? "yes" : "no", before.answerMs, after.answers ? "yes" : "no", after.answerMs);
+    std::printf("| GDI objects (GetGuiResources) | %lu | %lu | - |\n", before.guiObjects, after.guiObjects);
+    std::printf("| USER objects (GetGuiResources) | %lu | %lu | - |\n", before.userObjects, after.userObjects);
+    std::printf("| handles (GetProcessHandleCount) | %lu | %lu | - |\n", before.handles, after.handles);
+    std::printf("\nicon still there: %s; quit: exit code %lu\n", icon ? "yes" : "no", exitCode);
     CloseProcess(starter);
     return after.answers && icon && exitCode == 0 ? 0 : 1;
 }

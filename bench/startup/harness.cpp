@@ -217,8 +217,7 @@ int main(int argc, char** argv)
         for (const std::string& name : stepOrder)
             std::printf(" %s %.1f;", name.c_str(), Median(bySteps[name]));
     }
-    std::printf("\n%d timed starts of each program; min/max ms, fewest/most processes a start brought about:\n",
-                runs);
+    std::printf("\n%d timed starts of each program; min/max ms, fewest/most processes a start brought about:\n", runs);
     for (const Contender& c : contenders)
         std::printf("  %s %.1f/%.1f, %lu/%lu;\n", c.name, *std::min_element(c.ms.begin(), c.ms.end()),
                     *std::max_element(c.ms.begin(), c.ms.end()), c.fewestProcesses, c.mostProcesses);
@@ -230,9 +229,8 @@ int main(int argc, char** argv)
     CloseProcess(resident);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-    bool launched = true;
-    for (const Contender& c : contenders)
-        launched = launched && (!c.launches || c.fewestProcesses >= 2);
+    const bool launched = std::all_of(contenders.begin(), contenders.end(),
+                                      [](const Contender& c) { return !c.launches || c.fewestProcesses >= 2; });
     if (!launched)
         std::printf("FAIL a start that should have launched a process did not\n");
     if (idleExit != 0 || residentExit != 0)
