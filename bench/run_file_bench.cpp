@@ -141,7 +141,7 @@ int Peak(const std::string& path, const std::string& what, const char* warmUp)
     if (warmUp)
         Call(std::string(warmUp), what);
     const Text file = path; // made before measuring: the reader is handed one
-    StatusKiB("VmRSS"); // the first look pages in code of its own
+    StatusKiB("VmRSS");     // the first look pages in code of its own
     ResetPeakRss();
     const long rssBefore = StatusKiB("VmRSS");
     const long faultsBefore = MinorFaults();
@@ -168,16 +168,22 @@ int main(int argc, char** argv)
     }
     for (const auto& file : std::filesystem::directory_iterator(argv[2])) {
         const std::string path = file.path().string(), name = file.path().stem().string();
-        benchmark::RegisterBenchmark(("plain/" + name).c_str(), [path](benchmark::State& state) {
-            for (auto _ : state)
-                benchmark::DoNotOptimize(PlainRead(path));
-        })->UseRealTime()->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("plain/" + name).c_str(),
+                                     [path](benchmark::State& state) {
+                                         for (auto _ : state)
+                                             benchmark::DoNotOptimize(PlainRead(path));
+                                     })
+            ->UseRealTime()
+            ->Unit(benchmark::kMicrosecond);
         for (unsigned long line = 0; line < 3; ++line) {
             const std::string label = "line" + std::to_string(line) + "/" + name;
-            benchmark::RegisterBenchmark(label.c_str(), [path, line](benchmark::State& state) {
-                for (auto _ : state)
-                    benchmark::DoNotOptimize(ReadRunFileLine(path, line));
-            })->UseRealTime()->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark(label.c_str(),
+                                         [path, line](benchmark::State& state) {
+                                             for (auto _ : state)
+                                                 benchmark::DoNotOptimize(ReadRunFileLine(path, line));
+                                         })
+                ->UseRealTime()
+                ->Unit(benchmark::kMicrosecond);
         }
     }
     argv[2] = argv[0];

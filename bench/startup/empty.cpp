@@ -2,7 +2,4 @@
 // toolchain, built and linked the same way as the starter, that ends at once.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    return 0;
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }

@@ -13,7 +13,4 @@ void* volatile g_imports[] = {
     reinterpret_cast<void*>(&GetStockObject),
 };
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    return 0;
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }

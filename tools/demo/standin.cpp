@@ -58,8 +58,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     wc.lpszClassName = "TavelkinStandin";
     RegisterClassExA(&wc);
     std::string title = "Tavelkin stand-in - " + (parameters.empty() ? std::string("no parameters") : parameters);
-    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 560, 420, 440, 200,
-                                nullptr, nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 560, 420, 440, 200, nullptr,
+                                nullptr, instance, nullptr);
     if (!hwnd)
         return 2;
     ShowWindow(hwnd, show);
