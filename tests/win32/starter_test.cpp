@@ -255,9 +255,14 @@ TEST_F(Starter, WithoutSetDefaultDllDirectoriesItStaysAndWhenMemoryRunsOutItEnds
     ASSERT_TRUE(StartResident()) << "without SetDefaultDllDirectories the starter launches and stays all the same";
     ExpectLaunch(records_, 1, Args{"-x"});
     HANDLE outOfMemory = CreateEventA(nullptr, TRUE, FALSE, "Local\\TavelkinStarterOutOfMemory");
+    HANDLE iconDeleted = CreateEventA(nullptr, TRUE, FALSE, "Local\\TavelkinStarterIconDeleted");
     ASSERT_TRUE(SetEvent(outOfMemory));
     EXPECT_EQ(ExitCode(starter_.hProcess), 3u);
+    // Windows would leave a dead icon; Wine takes it away itself, so the
+    // starter's own NIM_DELETE is what is asked for.
+    EXPECT_EQ(WaitForSingleObject(iconDeleted, 0), WAIT_OBJECT_0) << "the icon was not taken away";
     EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID)) << "a dead icon stayed behind";
+    CloseHandle(iconDeleted);
     CloseHandle(outOfMemory);
 }
 
