@@ -18,8 +18,6 @@
 #include <cstdlib>
 #include <string>
 
-bool BindSystemImports(); // system_imports.cpp
-
 static double FileTimeMs(const FILETIME& t)
 {
     return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 10000.0;

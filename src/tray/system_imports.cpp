@@ -15,10 +15,7 @@
 // against empty stand-ins for the three import libraries, so a call to a
 // function missing from the table below fails the link with an undefined
 // reference to its __imp__ name.
-#include <windows.h>
-
-// SetDefaultDllDirectories, or nullptr where kernel32 lacks it.
-using RestrictSearchCall = BOOL(WINAPI*)(DWORD);
+#include "tray.h"
 
 namespace {
 

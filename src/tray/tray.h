@@ -17,6 +17,15 @@ extern Text g_programFolder;  // where the starter's own executable lies
 extern POINT g_cursor;        // where the last popup was shown
 extern UINT g_taskbarCreated; // sent to top-level windows when the taskbar (re)starts
 
+// SetDefaultDllDirectories, or nullptr where kernel32 lacks it.
+using RestrictSearchCall = BOOL(WINAPI*)(DWORD);
+// Restricts the DLL search to System32 (with none given, as well as such a
+// system allows) and binds user32, gdi32 and shell32; false if that cannot
+// be done. Linked into starter.exe alone (system_imports.cpp); without an
+// argument it looks the function up in kernel32.
+bool BindSystemImports(RestrictSearchCall restrictSearch);
+bool BindSystemImports();
+
 // Start-up and message loop for a command-line tail; returns the exit code.
 // WinMain calls it; tests call it in-process. Its steps follow, in its
 // order, with LaunchFromCommandLine after the first; the start-up benchmark

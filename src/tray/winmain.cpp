@@ -4,10 +4,6 @@
 
 #include <string>
 
-// Restricts the DLL search to System32 and binds user32, gdi32 and shell32
-// (system_imports.cpp); false if that cannot be done.
-bool BindSystemImports();
-
 // The C runtime's lpCmdLine is not used: its rule for skipping the program's
 // name toggles on every quote and knows no double-byte characters, so the
 // tail is formed here by the starter's own rule.

@@ -15,9 +15,6 @@
 #include <new>
 #include <string>
 
-using RestrictSearchCall = BOOL(WINAPI*)(DWORD);
-bool BindSystemImports(RestrictSearchCall restrictSearch);
-
 static void* volatile g_kept;
 static HANDLE g_iconDeleted;
 
