@@ -1,37 +1,29 @@
-// Start-up and footprint of the starter against baselines from the same
-// toolchain, measured from the Windows side under one Wine.
+// Start-up and footprint of the starter, each against what a user would
+// have instead, measured from the Windows side under one Wine.
 //
-//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS [OLD_STARTER]]]
+//   harness STARTER IDLE [RUNS [OLD_STARTER]]
 //
 // Start-up: while one starter is resident, a second starter (it launches and
-// ends with exit code 1) and the programs it is compared with are each
-// started RUNS times, in alternating order, and timed from CreateProcessA
-// to the end of the process. The run file names the empty program, so the
-// starter's ShellExecuteA really starts a process; the harness counts the
-// processes each start brought about, which shows that it did. The goal is
-// the peer: the same launch made by a batch file, `start "" EMPTY` run by
-// cmd /c, which is what a user would write instead of a starter. Given
-// OLD_STARTER (another build of starter.exe), it is timed as a second
-// starter in the same rotation, against the same resident one.
-// Diagnostics, to tell apart what the time goes to: the empty program,
-// which loads no user32 and launches nothing; the empty program with the
-// starter's DLL imports; a second starter whose run file is missing, so
-// that its ShellExecuteA starts no process; and, given STEPS (bench_steps,
-// also in the rotation), the second starter's steps timed one by one.
-// Footprint: the resident starter against the idle program (hidden window
-// and message loop), once both have their windows and wait for input.
+// ends with exit code 1) and the same launch by a batch file, `start "" IDLE
+// now` run by cmd /c, are each started RUNS times in alternating order and
+// timed from CreateProcessA to the end of the process. Both launch the idle
+// program, which ends at once when given an argument; the job this harness
+// runs in counts the processes each start brought about, which shows that
+// the launch was made. Given OLD_STARTER (another build of starter.exe), it
+// is timed as a second starter in the same rotation, against the same
+// resident one, so that a change can be measured before and after.
+// Footprint: the resident starter against the idle program (a hidden window
+// and a message loop), once both have their windows and wait for input.
 #include "starter_names.h"
 #include "win32_support.h"
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -69,7 +61,6 @@ struct Contender {
     const char* name;
     std::string exe, line;
     int exitCode;
-    bool launches; // a process besides itself
     std::vector<double> ms = {};
     DWORD fewestProcesses = ~0u, mostProcesses = 0; // this one and whatever it started
 };
@@ -92,48 +83,31 @@ void TimeOnce(Contender& c, const std::string& folder)
     c.mostProcesses = std::max(c.mostProcesses, ProcessesStarted() - before);
 }
 
-struct Footprint {
-    SIZE_T privateUsage, workingSet, committedPrivate;
-};
-
-Footprint Measure(HANDLE process, const char* what)
+void Row(const char* figure, double measured, double baseline, const char* goal)
 {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
-        Fail("GetProcessMemoryInfo", what);
-    return {counters.PrivateUsage, counters.WorkingSetSize, CommittedPrivate(process)};
-}
-
-void Row(const std::string& figure, double starter, double baseline, const char* goal)
-{
-    std::printf("| %s | %.1f | %.1f | ", figure.c_str(), starter, baseline);
-    if (baseline > 0)
-        std::printf("%.3f | %s |\n", starter / baseline, goal);
-    else
-        std::printf("n/a | %s |\n", goal);
+    std::printf("| %s | %.1f | %.1f | %.3f | %s |\n", figure, measured, baseline, measured / baseline, goal);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 5) {
-        std::printf("usage: harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS [OLD_STARTER]]]\n");
+    if (argc < 3) {
+        std::printf("usage: harness STARTER IDLE [RUNS [OLD_STARTER]]\n");
         return 2;
     }
-    const std::string starter = argv[1], empty = argv[2], emptyImports = argv[3], idle = argv[4];
-    const int runs = argc > 5 ? std::atoi(argv[5]) : 20;
+    const std::string starter = argv[1], idle = argv[2];
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 20;
     if (Resident())
         Fail("a starter is resident already; end it first");
     if (!JoinCountingJob())
         Fail("joining a job that counts the processes started");
 
+    // The run file: folder, program, parameters.
     const std::string folder = MakeTempFolder("bench"), runFile = folder + "\\bench.run";
-    const std::string batch = folder + "\\launch.cmd", stepsOut = folder + "\\steps.txt";
-    std::ofstream(runFile, std::ios::binary) << folder << "\r\n" << empty << "\r\n"; // folder, program; no parameters
-    std::ofstream(batch, std::ios::binary) << "@start \"\" " << Quoted(empty) << "\r\n";
-    SetEnvironmentVariableA("STARTER_STEPS_OUT", stepsOut.c_str());
+    const std::string batch = folder + "\\launch.cmd";
+    std::ofstream(runFile, std::ios::binary) << folder << "\r\n" << idle << "\r\nnow\r\n";
+    std::ofstream(batch, std::ios::binary) << "@start \"\" " << Quoted(idle) << " now\r\n";
     const std::string starterLine = Quoted(starter) + " " + Quoted(runFile);
 
     PROCESS_INFORMATION resident = StartProcess(starter.c_str(), starterLine, folder.c_str());
@@ -144,42 +118,22 @@ int main(int argc, char** argv)
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
     const std::string cmd = std::string(system) + "\\cmd.exe";
-    enum { SECOND, BATCH, EMPTY, IMPORTS, NO_LAUNCH, STEPS, OLD };
     std::vector<Contender> contenders = {
-        {"second starter", starter, starterLine, EXIT_ANOTHER_STARTER, true},
-        {"batch file", cmd, Quoted(cmd) + " /c " + Quoted(batch), 0, true},
-        {"empty", empty, Quoted(empty), 0, false},
-        {"empty with imports", emptyImports, Quoted(emptyImports), 0, false},
-        {"launching nothing", starter, Quoted(starter) + " " + Quoted(folder + "\\missing.run"), EXIT_ANOTHER_STARTER,
-         false},
+        {"second starter", starter, starterLine, EXIT_ANOTHER_STARTER},
+        {"batch file", cmd, Quoted(cmd) + " /c " + Quoted(batch), 0},
     };
-    for (int i = 6; i < argc && i < 8; ++i)
-        contenders.push_back({i == 6 ? "steps" : "old starter", argv[i], Quoted(argv[i]) + " " + Quoted(runFile),
-                              EXIT_ANOTHER_STARTER, true});
+    if (argc > 4)
+        contenders.push_back({"old starter", argv[4], Quoted(argv[4]) + " " + Quoted(runFile), EXIT_ANOTHER_STARTER});
 
     // One start of each, untimed, so that the first timed one does not pay
     // for Wine reading the programs from disk for the first time.
-    for (Contender& c : contenders)
+    for (Contender& c : contenders) {
         TimeOnce(c, folder);
-    std::vector<std::string> stepOrder;
-    std::map<std::string, std::vector<double>> bySteps;
-    for (Contender& c : contenders)
         c.ms.clear();
-    for (int i = 0; i < runs; ++i) {
-        // Alternating order, so that no program always runs in another's wake.
-        for (size_t k = 0; k < contenders.size(); ++k) {
-            size_t at = i % 2 ? contenders.size() - 1 - k : k;
-            TimeOnce(contenders[at], folder);
-            if (at != STEPS)
-                continue;
-            std::ifstream in(stepsOut);
-            std::string name;
-            for (double value; in >> name >> value; bySteps[name].push_back(value))
-                if (!bySteps.count(name))
-                    stepOrder.push_back(name);
-        }
     }
-    auto ms = [&](int which) { return Median(contenders[which].ms); };
+    for (int i = 0; i < runs; ++i) // alternating order: none always runs in another's wake
+        for (size_t k = 0; k < contenders.size(); ++k)
+            TimeOnce(contenders[i % 2 ? contenders.size() - 1 - k : k], folder);
 
     PROCESS_INFORMATION idler = StartProcess(idle.c_str(), Quoted(idle), folder.c_str());
     HWND idleWindow = nullptr;
@@ -187,37 +141,20 @@ int main(int argc, char** argv)
         Fail("the idle program's window did not come");
     WaitForInputIdle(idler.hProcess, BOUND_MS);
     WaitForInputIdle(resident.hProcess, BOUND_MS);
-    Footprint starterFootprint = Measure(resident.hProcess, "starter");
-    Footprint idleFootprint = Measure(idler.hProcess, "idle");
+    // Wine leaves GetProcessMemoryInfo's PrivateUsage at 0, so the private
+    // bytes are counted region by region.
+    const double starterKiB = CommittedPrivate(resident.hProcess) / 1024.0;
+    const double idleKiB = CommittedPrivate(idler.hProcess) / 1024.0;
 
-    std::printf("| figure | starter | baseline | ratio | goal |\n|---|---|---|---|---|\n");
-    Row("start-up, median ms (second starter / the same launch by a batch file, cmd /c)", ms(SECOND), ms(BATCH),
-        "<= 1.00");
-    if (argc > 7)
-        Row("start-up, median ms (second starter / the same of OLD_STARTER)", ms(SECOND), ms(OLD), "<= 1.05");
-    Row("footprint, private bytes KiB: committed private memory by VirtualQueryEx (resident / idle program)",
-        starterFootprint.committedPrivate / 1024.0, idleFootprint.committedPrivate / 1024.0, "<= 1.10");
-    Row("footprint, PrivateUsage KiB as GetProcessMemoryInfo gives it (resident / idle program)",
-        starterFootprint.privateUsage / 1024.0, idleFootprint.privateUsage / 1024.0, "<= 1.10");
-    const std::string imports = "empty program importing user32, gdi32, shell32";
-    // Not a goal: the working set counts the pages of shell32 and of what
-    // ShellExecuteA loads, which a tray program needs and the idle one lacks.
-    Row("diagnostic: footprint, WorkingSetSize KiB (resident / idle program)", starterFootprint.workingSet / 1024.0,
-        idleFootprint.workingSet / 1024.0, "-");
-    Row("diagnostic: start-up, median ms (second starter / empty program)", ms(SECOND), ms(EMPTY), "-");
-    Row("diagnostic: start-up, median ms (second starter / " + imports + ")", ms(SECOND), ms(IMPORTS), "-");
-    Row("diagnostic: start-up, median ms (" + imports + " / empty program)", ms(IMPORTS), ms(EMPTY), "-");
-    Row("diagnostic: start-up, median ms (second starter / second starter that launches nothing)", ms(SECOND),
-        ms(NO_LAUNCH), "-");
-    Row("diagnostic: start-up, median ms (second starter that launches nothing / " + imports + ")", ms(NO_LAUNCH),
-        ms(IMPORTS), "-");
-
-    if (!stepOrder.empty()) {
-        std::printf("\nThe second starter's steps, median ms of %d runs of bench_steps:", runs);
-        for (const std::string& name : stepOrder)
-            std::printf(" %s %.1f;", name.c_str(), Median(bySteps[name]));
-    }
-    std::printf("\n%d timed starts of each program; min/max ms, fewest/most processes a start brought about:\n", runs);
+    std::printf("| figure | measured | baseline | ratio | goal |\n|---|---|---|---|---|\n");
+    Row("start-up, median ms (second starter / the same launch by a batch file, cmd /c)", Median(contenders[0].ms),
+        Median(contenders[1].ms), "<= 1.00");
+    if (argc > 4)
+        Row("start-up, median ms (second starter / OLD_STARTER as a second starter)", Median(contenders[0].ms),
+            Median(contenders[2].ms), "-");
+    Row("footprint, private bytes KiB by VirtualQueryEx (resident starter / idle program)", starterKiB, idleKiB,
+        "<= 1.10");
+    std::printf("\n%d timed starts of each; min/max ms, fewest/most processes a start brought about:\n", runs);
     for (const Contender& c : contenders)
         std::printf("  %s %.1f/%.1f, %lu/%lu;\n", c.name, *std::min_element(c.ms.begin(), c.ms.end()),
                     *std::max_element(c.ms.begin(), c.ms.end()), c.fewestProcesses, c.mostProcesses);
@@ -229,10 +166,12 @@ int main(int argc, char** argv)
     CloseProcess(resident);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-    const bool launched = std::all_of(contenders.begin(), contenders.end(),
-                                      [](const Contender& c) { return !c.launches || c.fewestProcesses >= 2; });
+    // A starter launches one process, the batch file's cmd one more.
+    bool launched = true;
+    for (const Contender& c : contenders)
+        launched = launched && c.fewestProcesses >= 2;
     if (!launched)
-        std::printf("FAIL a start that should have launched a process did not\n");
+        std::printf("FAIL a start did not launch the idle program\n");
     if (idleExit != 0 || residentExit != 0)
         std::printf("FAIL exit codes at the end: idle program %lu, resident starter %lu\n", idleExit, residentExit);
     return launched && idleExit == 0 && residentExit == 0 ? 0 : 1;

@@ -1,5 +1,7 @@
 // The baseline for the footprint figure: the least a resident GUI program
-// needs, a hidden window and a message loop, and nothing else.
+// needs, a hidden window and a message loop, and nothing else. Given any
+// argument it ends at once instead: then it is the program that the start-up
+// figure's launches start.
 #include <windows.h>
 
 static LRESULT CALLBACK IdleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -11,8 +13,10 @@ static LRESULT CALLBACK IdleWindowProc(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    if (commandLine[0])
+        return 0;
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = IdleWindowProc;

@@ -4,7 +4,7 @@
 STARTER_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 STARTER_PACKAGES=(
-  cmake ninja-build g++ python3 libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  cmake ninja-build g++ python3 libgtest-dev clang libclang-rt-14-dev
   g++-mingw-w64-i686 googletest
   wine wine32:i386 wine32-preloader:i386 fonts-wine
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
