@@ -47,6 +47,20 @@ void CopyTip(char* field, const char* tip, LeadBytePredicate isLeadByte)
     field[length] = '\0';
 }
 
+// The icon goes, and does not come back: no retry is left to add it again,
+// and no menu stays open for it.
+static void TakeTrayIconAway(HWND window)
+{
+    KillTimer(window, ICON_RETRY_TIMER_ID);
+    // A quit that comes while the menu is open would otherwise leave it
+    // open, and the menu's own message loop (Wine's, at least) takes the
+    // quit message out of the queue and drops it: the starter would stay,
+    // without its icon.
+    EndMenu();
+    NOTIFYICONDATAA data = TrayIconRecord(window);
+    Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
 void RemoveTrayIcon()
 {
     if (!g_trayWindow) // no window, no icon, and perhaps no shell32 bound yet
@@ -129,18 +143,23 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == ICON_RETRY_TIMER_ID)
             AddTrayIcon(window);
         return 0;
-    case WM_DESTROY: {
-        KillTimer(window, ICON_RETRY_TIMER_ID); // no icon after quitting
-        // A quit that comes while the menu is open would otherwise leave it
-        // open, and the menu's own message loop (Wine's, at least) takes the
-        // quit message out of the queue and drops it: the starter would
-        // stay, without its icon.
-        EndMenu();
-        NOTIFYICONDATAA data = TrayIconRecord(window);
-        Shell_NotifyIconA(NIM_DELETE, &data);
+    case WM_DESTROY:
+        TakeTrayIconAway(window);
         PostQuitMessage(0);
         return 0;
-    }
+    case WM_QUERYENDSESSION:
+        return TRUE; // the starter holds nothing that could be lost
+    case WM_ENDSESSION:
+        // The session ends (a logoff, a shutdown) or an installer's Restart
+        // Manager closes the starter. The icon goes at once, before the
+        // system may end the process: a dead icon would stay until the
+        // pointer passes over it. At a logoff the system ends the process
+        // itself; an installer waits for it to end, so it quits.
+        if (wParam && (lParam & ENDSESSION_CLOSEAPP))
+            SendMessageA(window, WM_DESTROY, 0, 0); // the quit command's way
+        else if (wParam)
+            TakeTrayIconAway(window);
+        return 0;
     case WM_COMMAND:
         RunTrayCommand(window, LOWORD(wParam));
         return 0;
