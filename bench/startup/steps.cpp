@@ -14,6 +14,8 @@
 #include "launch_shell.h"
 #include "tray.h"
 
+#include <objbase.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -53,6 +55,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     step("tail");
     bool registered = RegisterStarterClass(instance);
     step("class");
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    step("com");
     LaunchFromCommandLine(tail.c_str());
     step("launch");
     SingleInstance single = TakeSingleInstance();

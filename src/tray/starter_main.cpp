@@ -3,6 +3,8 @@
 #include "launch_shell.h"
 #include "resource.h"
 
+#include <objbase.h>
+
 HINSTANCE g_instance;
 
 static HICON LoadStarterIcon(int size)
@@ -64,6 +66,12 @@ int StarterMain(HINSTANCE instance, const char* tail)
 {
     if (!RegisterStarterClass(instance))
         return 0;
+    // The shell may hand a request to extensions and verb handlers that are
+    // COM objects, and some of them work only in a single-threaded
+    // apartment, so the shell asks its callers for one. Kept for the
+    // process's life, as every later request needs it too. Should it fail,
+    // the shell gets its request all the same.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     // Every starter launches, the ones that end at once included.
     LaunchFromCommandLine(tail);
     SingleInstance single = TakeSingleInstance();

@@ -20,7 +20,7 @@ extern UINT g_taskbarCreated; // sent to top-level windows when the taskbar (re)
 // SetDefaultDllDirectories, or nullptr where kernel32 lacks it.
 using RestrictSearchCall = BOOL(WINAPI*)(DWORD);
 // Restricts the DLL search to System32 (with none given, as well as such a
-// system allows) and binds user32, gdi32 and shell32; false if that cannot
+// system allows) and binds user32, gdi32, shell32 and ole32; false if that cannot
 // be done. Linked into starter.exe alone (system_imports.cpp); without an
 // argument it looks the function up in kernel32.
 bool BindSystemImports(RestrictSearchCall restrictSearch);
