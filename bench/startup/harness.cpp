@@ -1,7 +1,7 @@
 // Start-up and footprint of the starter against baselines from the same
 // toolchain, measured from the Windows side under one Wine.
 //
-//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS [OLD_STARTER]]]
+//   harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [OLD_STARTER]]
 //
 // Start-up: while one starter is resident, a second starter (it launches and
 // ends with exit code 1) and the programs it is compared with are each
@@ -15,9 +15,8 @@
 // starter in the same rotation, against the same resident one.
 // Diagnostics, to tell apart what the time goes to: the empty program,
 // which loads no user32 and launches nothing; the empty program with the
-// starter's DLL imports; a second starter whose run file is missing, so
-// that its ShellExecuteA starts no process; and, given STEPS (bench_steps,
-// also in the rotation), the second starter's steps timed one by one.
+// starter's DLL imports; and a second starter whose run file is missing, so
+// that its ShellExecuteA starts no process.
 // Footprint: the resident starter against the idle program (hidden window
 // and message loop), once both have their windows and wait for input.
 #include "starter_names.h"
@@ -31,7 +30,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -119,7 +117,7 @@ void Row(const std::string& figure, double starter, double baseline, const char*
 int main(int argc, char** argv)
 {
     if (argc < 5) {
-        std::printf("usage: harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [STEPS [OLD_STARTER]]]\n");
+        std::printf("usage: harness STARTER EMPTY EMPTY_IMPORTS IDLE [RUNS [OLD_STARTER]]\n");
         return 2;
     }
     const std::string starter = argv[1], empty = argv[2], emptyImports = argv[3], idle = argv[4];
@@ -130,10 +128,9 @@ int main(int argc, char** argv)
         Fail("joining a job that counts the processes started");
 
     const std::string folder = MakeTempFolder("bench"), runFile = folder + "\\bench.run";
-    const std::string batch = folder + "\\launch.cmd", stepsOut = folder + "\\steps.txt";
+    const std::string batch = folder + "\\launch.cmd";
     std::ofstream(runFile, std::ios::binary) << folder << "\r\n" << empty << "\r\n"; // folder, program; no parameters
     std::ofstream(batch, std::ios::binary) << "@start \"\" " << Quoted(empty) << "\r\n";
-    SetEnvironmentVariableA("STARTER_STEPS_OUT", stepsOut.c_str());
     const std::string starterLine = Quoted(starter) + " " + Quoted(runFile);
 
     PROCESS_INFORMATION resident = StartProcess(starter.c_str(), starterLine, folder.c_str());
@@ -144,7 +141,7 @@ int main(int argc, char** argv)
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
     const std::string cmd = std::string(system) + "\\cmd.exe";
-    enum { SECOND, BATCH, EMPTY, IMPORTS, NO_LAUNCH, STEPS, OLD };
+    enum { SECOND, BATCH, EMPTY, IMPORTS, NO_LAUNCH, OLD };
     std::vector<Contender> contenders = {
         {"second starter", starter, starterLine, EXIT_ANOTHER_STARTER, true},
         {"batch file", cmd, Quoted(cmd) + " /c " + Quoted(batch), 0, true},
@@ -153,16 +150,14 @@ int main(int argc, char** argv)
         {"launching nothing", starter, Quoted(starter) + " " + Quoted(folder + "\\missing.run"), EXIT_ANOTHER_STARTER,
          false},
     };
-    for (int i = 6; i < argc && i < 8; ++i)
-        contenders.push_back({i == 6 ? "steps" : "old starter", argv[i], Quoted(argv[i]) + " " + Quoted(runFile),
-                              EXIT_ANOTHER_STARTER, true});
+    if (argc > 6)
+        contenders.push_back(
+            {"old starter", argv[6], Quoted(argv[6]) + " " + Quoted(runFile), EXIT_ANOTHER_STARTER, true});
 
     // One start of each, untimed, so that the first timed one does not pay
     // for Wine reading the programs from disk for the first time.
     for (Contender& c : contenders)
         TimeOnce(c, folder);
-    std::vector<std::string> stepOrder;
-    std::map<std::string, std::vector<double>> bySteps;
     for (Contender& c : contenders)
         c.ms.clear();
     for (int i = 0; i < runs; ++i) {
@@ -170,13 +165,6 @@ int main(int argc, char** argv)
         for (size_t k = 0; k < contenders.size(); ++k) {
             size_t at = i % 2 ? contenders.size() - 1 - k : k;
             TimeOnce(contenders[at], folder);
-            if (at != STEPS)
-                continue;
-            std::ifstream in(stepsOut);
-            std::string name;
-            for (double value; in >> name >> value; bySteps[name].push_back(value))
-                if (!bySteps.count(name))
-                    stepOrder.push_back(name);
         }
     }
     auto ms = [&](int which) { return Median(contenders[which].ms); };
@@ -193,7 +181,7 @@ int main(int argc, char** argv)
     std::printf("| figure | starter | baseline | ratio | goal |\n|---|---|---|---|---|\n");
     Row("start-up, median ms (second starter / the same launch by a batch file, cmd /c)", ms(SECOND), ms(BATCH),
         "<= 1.00");
-    if (argc > 7)
+    if (argc > 6)
         Row("start-up, median ms (second starter / the same of OLD_STARTER)", ms(SECOND), ms(OLD), "<= 1.05");
     Row("footprint, private bytes KiB: committed private memory by VirtualQueryEx (resident / idle program)",
         starterFootprint.committedPrivate / 1024.0, idleFootprint.committedPrivate / 1024.0, "<= 1.10");
@@ -212,11 +200,6 @@ int main(int argc, char** argv)
     Row("diagnostic: start-up, median ms (second starter that launches nothing / " + imports + ")", ms(NO_LAUNCH),
         ms(IMPORTS), "-");
 
-    if (!stepOrder.empty()) {
-        std::printf("\nThe second starter's steps, median ms of %d runs of bench_steps:", runs);
-        for (const std::string& name : stepOrder)
-            std::printf(" %s %.1f;", name.c_str(), Median(bySteps[name]));
-    }
     std::printf("\n%d timed starts of each program; min/max ms, fewest/most processes a start brought about:\n", runs);
     for (const Contender& c : contenders)
         std::printf("  %s %.1f/%.1f, %lu/%lu;\n", c.name, *std::min_element(c.ms.begin(), c.ms.end()),

@@ -15,7 +15,7 @@
 // against empty stand-ins for the four import libraries, so a call to a
 // function missing from the table below fails the link with an undefined
 // reference to its __imp__ name.
-#include "tray.h"
+#include "system_imports.h"
 
 namespace {
 

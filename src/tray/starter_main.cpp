@@ -12,7 +12,9 @@ static HICON LoadStarterIcon(int size)
     return static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_STARTER), IMAGE_ICON, size, size, 0));
 }
 
-bool RegisterStarterClass(HINSTANCE instance)
+// Makes instance the module whose resources are loaded and registers the
+// tray window's class; false if it cannot be registered.
+static bool RegisterStarterClass(HINSTANCE instance)
 {
     g_instance = instance;
     WNDCLASSEXA windowClass = {};
@@ -26,16 +28,24 @@ bool RegisterStarterClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass) != 0;
 }
 
+// The single-instance test: whether another starter is there, and the
+// mutex to hold while this one is resident (nullptr if it could not be had).
+struct SingleInstance {
+    bool another;
+    HANDLE mutex;
+};
+
 // The mutex closes the gap between looking for the window and creating it;
 // the window class stays the mark that others look for.
-SingleInstance TakeSingleInstance()
+static SingleInstance TakeSingleInstance()
 {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, STARTER_MUTEX);
     bool another = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
     return {another || FindWindowA(STARTER_CLASS, nullptr), mutex};
 }
 
-HWND CreateTrayWindow(HINSTANCE instance)
+// The hidden tray window, which adds the icon; nullptr if it cannot be made.
+static HWND CreateTrayWindow(HINSTANCE instance)
 {
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, STARTER_CLASS, STARTER_CLASS, 0, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                                   nullptr, nullptr, instance, nullptr);
@@ -44,7 +54,8 @@ HWND CreateTrayWindow(HINSTANCE instance)
     return window;
 }
 
-int RunMessageLoop(HWND window)
+// Runs until the quit message and returns its exit code.
+static int RunMessageLoop(HWND window)
 {
     MSG msg;
     for (;;) {
