@@ -1,8 +1,11 @@
 // launch-preview: prints, as one line of JSON, the request the starter would
 // hand to the shell for a command-line tail, and launches nothing.
 //
-//   launch-preview [TAIL]
+//   launch-preview [--] [TAIL]
 //   launch-preview --command-line LINE
+//
+// Exits 0, 2 for a usage error, and 1 when its line could not be written:
+// a caller that reads nothing must not take that for a preview.
 #include "launch.h"
 
 #ifdef _WIN32
@@ -48,7 +51,7 @@ std::string JsonString(const Text& text)
 
 int Usage()
 {
-    std::fputs("usage: launch-preview [TAIL]\n"
+    std::fputs("usage: launch-preview [--] [TAIL]\n"
                "       launch-preview --command-line LINE\n",
                stderr);
     return 2;
@@ -65,24 +68,28 @@ int main(int argc, char** argv)
     LeadBytePredicate isLeadByte = NoLeadBytes;
     AnsiConversion toAnsi = Cp1252FromUtf16;
 #endif
+    // "--" ends the options, so that any tail, "--command-line" too, can be
+    // previewed; anything else is taken as the tail exactly.
+    const bool optionsEnded = argc >= 2 && std::strcmp(argv[1], "--") == 0;
+    const int first = optionsEnded ? 2 : 1;
     std::string tail;
-    if (argc >= 2 && std::strcmp(argv[1], "--command-line") == 0) {
+    if (!optionsEnded && argc >= 2 && std::strcmp(argv[1], "--command-line") == 0) {
         if (argc != 3)
             return Usage();
         tail = CommandLineTail(argv[2], isLeadByte);
-    } else if (argc == 2) {
-        tail = argv[1];
-    } else if (argc > 2) {
+    } else if (argc == first + 1) {
+        tail = argv[first];
+    } else if (argc > first + 1) {
         return Usage();
     }
 
     std::optional<LaunchRequest> request = DecideLaunch(tail, toAnsi);
-    if (!request) {
+    if (!request)
         std::puts("null");
-        return 0;
-    }
-    std::printf("{\"verb\":\"open\",\"program\":%s,\"parameters\":%s,\"directory\":%s,\"show\":5}\n",
-                JsonString(request->program).c_str(), JsonString(request->parameters).c_str(),
-                JsonString(request->directory).c_str());
-    return 0;
+    else
+        std::printf("{\"verb\":\"open\",\"program\":%s,\"parameters\":%s,\"directory\":%s,\"show\":5}\n",
+                    JsonString(request->program).c_str(), JsonString(request->parameters).c_str(),
+                    JsonString(request->directory).c_str());
+    // A full disk may show only here, when the buffered line is written out.
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }

@@ -1,5 +1,9 @@
 #include "program_folder.h"
 
+#ifdef _WIN32
+#include "launch_shell.h"
+#endif
+
 std::string SplitProgramFolder(const std::string& path, LeadBytePredicate isLeadByte)
 {
     // "C:name" has no separator but still names a folder: the current one of
@@ -13,3 +17,24 @@ std::string SplitProgramFolder(const std::string& path, LeadBytePredicate isLead
     }
     return path.substr(0, end);
 }
+
+#ifdef _WIN32
+Text ProgramFolder(HMODULE module)
+{
+    // The path may be longer than MAX_PATH; a buffer that was too small comes
+    // back full, so it grows until the path fits.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD got = GetModuleFileNameA(module, &path[0], static_cast<DWORD>(path.size()));
+        if (got == 0)
+            return std::nullopt;
+        if (got < path.size()) {
+            path.resize(got);
+            return SplitProgramFolder(path, AnsiLeadByte);
+        }
+        if (path.size() > 256 * 1024) // beyond any path Windows can hold
+            return std::nullopt;
+        path.resize(path.size() * 2);
+    }
+}
+#endif

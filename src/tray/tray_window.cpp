@@ -7,12 +7,12 @@
 #include <shellapi.h>
 
 #include <cstring>
-#include <string>
 
 HMENU g_trayMenu;
 Text g_programFolder;
 POINT g_cursor;
-UINT g_taskbarCreated;
+// Sent to top-level windows when the taskbar (re)starts.
+static UINT g_taskbarCreated;
 // Loaded once: every add and refresh shows the same image, which lives as
 // long as the process.
 static HICON g_trayIcon;
@@ -47,10 +47,13 @@ void CopyTip(char* field, const char* tip, LeadBytePredicate isLeadByte)
     field[length] = '\0';
 }
 
+// Takes the tray window's icon away for good: no retry is left to add it
+// again.
 void RemoveTrayIcon()
 {
     if (!g_trayWindow) // no window, no icon, and perhaps no shell32 bound yet
         return;
+    KillTimer(g_trayWindow, ICON_RETRY_TIMER_ID);
     NOTIFYICONDATAA data = TrayIconRecord(g_trayWindow);
     Shell_NotifyIconA(NIM_DELETE, &data);
 }
@@ -58,7 +61,7 @@ void RemoveTrayIcon()
 // Whether the shell shows the icon now: added, or, if it has it already (a
 // "TaskbarCreated" while it is there, an add that timed out but went
 // through), refreshed.
-static bool ShowTrayIcon(HWND window)
+static bool AddOrRefreshTrayIcon(HWND window)
 {
     if (!g_trayIcon)
         g_trayIcon = static_cast<HICON>(LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_STARTER), IMAGE_ICON, 16, 16, 0));
@@ -75,9 +78,9 @@ static bool ShowTrayIcon(HWND window)
 // At logon the notification area may not be there yet, or the shell too
 // busy to answer, and no "TaskbarCreated" need follow: without the icon the
 // starter could be neither used nor quit, so it tries again until it shows.
-static void AddTrayIcon(HWND window)
+static void ShowTrayIconOrRetry(HWND window)
 {
-    if (ShowTrayIcon(window))
+    if (AddOrRefreshTrayIcon(window))
         KillTimer(window, ICON_RETRY_TIMER_ID);
     else
         SetTimer(window, ICON_RETRY_TIMER_ID, ICON_RETRY_MS, nullptr);
@@ -108,67 +111,95 @@ static void ShowTrayMenu(HWND window)
     PostMessageA(window, WM_NULL, 0, 0);
 }
 
-LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT OnCreate(HWND window)
 {
-    // Registered, so not a constant: the taskbar broadcasts it when it
-    // starts again and has forgotten every icon.
-    if (message == g_taskbarCreated && g_taskbarCreated != 0) {
-        AddTrayIcon(window);
-        return 0;
-    }
-    switch (message) {
-    case WM_CREATE:
-        g_trayWindow = window;
-        g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-        LetTaskbarCreatedIn(window);
-        g_trayMenu = GetSubMenu(LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
-        AddTrayIcon(window);
-        g_programFolder = ProgramFolder();
-        return 0;
-    case WM_TIMER:
-        if (wParam == ICON_RETRY_TIMER_ID)
-            AddTrayIcon(window);
-        return 0;
-    case WM_DESTROY: {
-        KillTimer(window, ICON_RETRY_TIMER_ID); // no icon after quitting
-        // A quit that comes while the menu is open would otherwise leave it
-        // open, and the menu's own message loop (Wine's, at least) takes the
-        // quit message out of the queue and drops it: the starter would
-        // stay, without its icon.
-        EndMenu();
-        NOTIFYICONDATAA data = TrayIconRecord(window);
-        Shell_NotifyIconA(NIM_DELETE, &data);
-        PostQuitMessage(0);
-        return 0;
-    }
-    case WM_COMMAND:
-        RunTrayCommand(window, LOWORD(wParam));
-        return 0;
-    case WM_TRAYNOTIFY:
-        // The mouse message as a whole: shells that pack more into it mean
-        // something else, and releases, moves and double clicks do nothing.
-        if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN)
-            ShowTrayMenu(window);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    g_trayWindow = window;
+    g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    LetTaskbarCreatedIn(window);
+    g_trayMenu = GetSubMenu(LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
+    ShowTrayIconOrRetry(window);
+    g_programFolder = ProgramFolder(g_instance);
+    return 0;
 }
 
-Text ProgramFolder()
+static LRESULT OnTimer(HWND window, UINT_PTR id)
 {
-    // The path may be longer than MAX_PATH; a buffer that was too small comes
-    // back full, so it grows until the path fits.
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD got = GetModuleFileNameA(g_instance, &path[0], static_cast<DWORD>(path.size()));
-        if (got == 0)
-            return std::nullopt;
-        if (got < path.size()) {
-            path.resize(got);
-            return SplitProgramFolder(path, AnsiLeadByte);
-        }
-        if (path.size() > 256 * 1024) // beyond any path Windows can hold
-            return std::nullopt;
-        path.resize(path.size() * 2);
+    if (id == ICON_RETRY_TIMER_ID)
+        ShowTrayIconOrRetry(window);
+    return 0;
+}
+
+// The quit path: the quit command sends WM_DESTROY without destroying the
+// window, which is left to the process's end.
+static LRESULT OnDestroy(HWND)
+{
+    RemoveTrayIcon();
+    // A quit that comes while the menu is open would otherwise leave it
+    // open, and the menu's own message loop (Wine's, at least) takes the
+    // quit message out of the queue and drops it: the starter would stay,
+    // without its icon.
+    EndMenu();
+    PostQuitMessage(0);
+    return 0;
+}
+
+// The session ends (a logoff, a shutdown), or an installer's Restart Manager
+// closes the starter (ENDSESSION_CLOSEAPP). The icon goes before this
+// returns, as the system may end the process as soon as it has: a dead icon
+// would stay until the pointer passes over it. At a logoff the system ends
+// the process itself; an installer waits for it to end, so it quits.
+static LRESULT OnEndSession(HWND window, bool ending, LPARAM how)
+{
+    if (ending && (how & ENDSESSION_CLOSEAPP))
+        OnDestroy(window);
+    else if (ending)
+        RemoveTrayIcon();
+    return 0;
+}
+
+static LRESULT OnCommand(HWND window, UINT command)
+{
+    RunTrayCommand(window, command);
+    return 0;
+}
+
+// The mouse message as a whole: shells that pack more into it mean something
+// else, and releases, moves and double clicks do nothing.
+static LRESULT OnTrayNotify(HWND window, LPARAM mouse)
+{
+    if (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN)
+        ShowTrayMenu(window);
+    return 0;
+}
+
+// The taskbar started again and has forgotten every icon.
+static LRESULT OnTaskbarCreated(HWND window)
+{
+    ShowTrayIconOrRetry(window);
+    return 0;
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_TIMER:
+        return OnTimer(window, wParam);
+    case WM_DESTROY:
+        return OnDestroy(window);
+    case WM_QUERYENDSESSION:
+        return TRUE; // the starter holds nothing that could be lost
+    case WM_ENDSESSION:
+        return OnEndSession(window, wParam != FALSE, lParam);
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam));
+    case WM_TRAYNOTIFY:
+        return OnTrayNotify(window, lParam);
     }
+    // The taskbar's message is registered at run time, so it cannot be a
+    // case label.
+    if (message == g_taskbarCreated && g_taskbarCreated != 0)
+        return OnTaskbarCreated(window);
+    return DefWindowProcA(window, message, wParam, lParam);
 }

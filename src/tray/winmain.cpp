@@ -1,6 +1,7 @@
 #include "tray.h"
 
 #include "launch_shell.h"
+#include "system_imports.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // SetDefaultDllDirectories runs it. Wine cannot be made such a system (its
 // kernel32 has the function whatever version it reports), so the binding is
 // handed none. Linked as starter.exe is (its lean runtime, no import
-// libraries for user32, gdi32 and shell32), it can also be made to run out
+// libraries for the DLLs it binds), it can also be made to run out
 // of memory while resident, which no test can bring about in the shipped
 // starter: once the event "Local\TavelkinStarterOutOfMemory" is set, a
 // thread of its own asks for more than a 32-bit process can have. Wine
@@ -10,6 +10,7 @@
 // notification area, so its NIM_DELETE is watched: it sets the event
 // "Local\TavelkinStarterIconDeleted".
 #include "launch_shell.h"
+#include "system_imports.h"
 #include "tray.h"
 
 #include <new>

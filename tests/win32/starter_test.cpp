@@ -594,27 +594,68 @@ TEST_F(TrayCommands, AboutShowsTheBoxOwnedByTheTrayWindowUntilItCloses)
 
 // Quit chosen while the about box or the menu is open ends the starter all
 // the same; the box, whose modal loop is inside the about command, goes
-// with it.
-TEST_F(TrayCommands, QuitTakesTheIconAwayAndEndsWith0)
+// with it. When the session ends, or an installer's Restart Manager closes
+// programs (ENDSESSION_CLOSEAPP), the icon is gone by the time
+// WM_ENDSESSION returns, and the Restart Manager's close ends the starter as
+// quitting does; at a logoff or a shutdown the system ends it. A session
+// that goes on changes nothing.
+TEST_F(TrayCommands, QuitAndTheSessionsEndTakeTheIconAway)
 {
-    // Each: the message posted to the tray window first, and the quit command
-    // once a window of that class (none: nothing) has come up.
-    const std::tuple<const char*, UINT, WPARAM, LPARAM, const char*> cases[] = {
-        {"nothing open", WM_NULL, 0, 0, nullptr},
-        {"about box open", WM_COMMAND, IDM_ABOUT, 0, "#32770"},
-        {"menu open", WM_TRAYNOTIFY, TRAY_ICON_UID, WM_RBUTTONDOWN, "#32768"},
+    // Each: the message posted to the tray window first, and once a window
+    // of that class (none: nothing) has come up, the message that tells it
+    // to go: the quit command posted, as the menu posts it, or the session's
+    // end sent, as the system sends it, after WM_QUERYENDSESSION with the
+    // same lParam. Then whether the icon is still there and whether the
+    // starter ends by itself, with 0.
+    struct Case {
+        const char* name;
+        UINT first;
+        WPARAM firstW;
+        LPARAM firstL;
+        const char* openClass;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool iconStays, ends;
     };
-    for (const auto& [name, message, wParam, lParam, openClass] : cases) {
-        SCOPED_TRACE(name);
-        if (openClass) {
+    // clang-format off
+    const Case cases[] = {
+        {"nothing open", WM_NULL, 0, 0, nullptr, WM_COMMAND, IDM_QUIT, 0, false, true},
+        {"about box open", WM_COMMAND, IDM_ABOUT, 0, "#32770", WM_COMMAND, IDM_QUIT, 0, false, true},
+        {"menu open", WM_TRAYNOTIFY, TRAY_ICON_UID, WM_RBUTTONDOWN, "#32768", WM_COMMAND, IDM_QUIT, 0, false, true},
+        {"the Restart Manager", WM_NULL, 0, 0, nullptr, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, false, true},
+        {"logoff", WM_NULL, 0, 0, nullptr, WM_ENDSESSION, TRUE, LPARAM(ENDSESSION_LOGOFF), false, false},
+        {"shutdown", WM_NULL, 0, 0, nullptr, WM_ENDSESSION, TRUE, 0, false, false},
+        {"the session goes on", WM_NULL, 0, 0, nullptr, WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP, true, false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!Resident()) {
             ASSERT_TRUE(StartResident("\"{EXE}\"", work_.c_str()));
-            PostMessageA(window_, message, wParam, lParam);
-            ASSERT_TRUE(WaitFor([&, open = openClass] { return VisibleWindow(open, starter_.dwProcessId); }));
         }
-        PostMessageA(window_, WM_COMMAND, IDM_QUIT, 0);
-        EXPECT_EQ(ExitCode(starter_.hProcess), 0u);
+        if (c.openClass) {
+            PostMessageA(window_, c.first, c.firstW, c.firstL);
+            ASSERT_TRUE(WaitFor([&] { return VisibleWindow(c.openClass, starter_.dwProcessId); }));
+        }
+        if (c.message == WM_ENDSESSION) {
+            DWORD_PTR answer = FALSE;
+            SendMessageTimeoutA(window_, WM_QUERYENDSESSION, 0, c.lParam, SMTO_NORMAL, 20000, &answer);
+            EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session may end";
+            EXPECT_TRUE(SendMessageTimeoutA(window_, WM_ENDSESSION, c.wParam, c.lParam, SMTO_NORMAL, 20000, nullptr));
+            EXPECT_EQ(TrayIconPresent(window_, TRAY_ICON_UID), c.iconStays) << "once WM_ENDSESSION has returned";
+        } else {
+            PostMessageA(window_, c.message, c.wParam, c.lParam);
+        }
+        if (c.ends) {
+            EXPECT_EQ(ExitCode(starter_.hProcess), 0u);
+            EXPECT_EQ(Resident(), nullptr);
+        } else {
+            EXPECT_EQ(ExitCode(starter_.hProcess, 0), STILL_ACTIVE) << "it ended";
+            EXPECT_EQ(Resident(), window_);
+            EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
+        }
         EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
-        EXPECT_EQ(Resident(), nullptr);
     }
 }
 

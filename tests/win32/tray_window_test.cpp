@@ -1,6 +1,7 @@
 // TrayWindowProc on a real window in this process, whose resources are the
 // starter's own. What the popup menu does is seen from the messages user32
 // sends its owner while it tracks; its position from the popup's window.
+#include "program_folder.h"
 #include "tray.h"
 #include "win32_support.h"
 
@@ -209,9 +210,7 @@ TEST(ProgramFolderOfTheExecutable, HoldsTheWholePathWhateverItsLength)
     ASSERT_TRUE(CopyFileW(Wide(OwnFolder() + "..\\starter.exe").c_str(), copy.c_str(), FALSE));
     HMODULE module = LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(module, nullptr);
-    g_instance = module;
-    EXPECT_EQ(ProgramFolder(), deep + "\\");
-    g_instance = GetModuleHandleA(nullptr);
+    EXPECT_EQ(ProgramFolder(module), deep + "\\");
     FreeLibrary(module);
 }
 

@@ -1,26 +1,26 @@
 // starter.exe imports only KERNEL32 and msvcrt, which Windows always takes
 // from System32 together with everything they need. Had it imported user32,
-// gdi32 and shell32 as well, the loader would have loaded them, and the
+// gdi32, shell32 and ole32 as well, the loader would have loaded them, and the
 // DLLs they depend on, before WinMain, and those dependencies that are not
 // KnownDLLs are searched for in the program's own folder first: a DLL
 // planted beside the starter under such a name would run inside it.
 //
-// So the program binds those three itself. Code compiled against
+// So the program binds those four itself. Code compiled against
 // <windows.h> calls them through the pointers __imp__Name@N, which an
 // import library would put into the import table; this file defines them as
 // plain data instead, and BindSystemImports fills them once the search has
 // been restricted to System32, which then holds for every DLL searched for
 // afterwards, dependencies and the shell's own loads included (what the
 // shell loads by a full path is not searched for). starter.exe is linked
-// against empty stand-ins for the three import libraries, so a call to a
+// against empty stand-ins for the four import libraries, so a call to a
 // function missing from the table below fails the link with an undefined
 // reference to its __imp__ name.
-#include "tray.h"
+#include "system_imports.h"
 
 namespace {
 
-enum SystemDll { USER32, GDI32, SHELL32 };
-const char* const SYSTEM_DLLS[] = {"user32.dll", "gdi32.dll", "shell32.dll"};
+enum SystemDll { USER32, GDI32, SHELL32, OLE32 };
+const char* const SYSTEM_DLLS[] = {"user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll"};
 
 // Each function: its DLL, its name and the bytes of its arguments, which
 // are part of a stdcall function's linker name.
@@ -57,7 +57,8 @@ const char* const SYSTEM_DLLS[] = {"user32.dll", "gdi32.dll", "shell32.dll"};
     X(USER32, TranslateMessage, 4) \
     X(GDI32, GetStockObject, 4) \
     X(SHELL32, ShellExecuteA, 24) \
-    X(SHELL32, Shell_NotifyIconA, 8)
+    X(SHELL32, Shell_NotifyIconA, 8) \
+    X(OLE32, CoInitializeEx, 8)
 
 } // namespace
 
@@ -86,7 +87,7 @@ bool BindSystemImports(RestrictSearchCall restrictSearch)
     // Without the restriction (a Windows 7 without the update that brought
     // SetDefaultDllDirectories) the starter still has to launch, so it does
     // what such a system allows: the current folder is taken out of the
-    // search, and the three are loaded by their full path. Their own
+    // search, and the four are loaded by their full path. Their own
     // dependencies and the shell's later loads are then searched for in the
     // standard order, the program's folder first.
     if (!restrictSearch || !restrictSearch(LOAD_LIBRARY_SEARCH_SYSTEM32))
