@@ -28,8 +28,8 @@ def result():  # the test's exit code
 
 
 class Probe:
-    def __init__(self, probe, wine_run, *arguments):
-        self.process = subprocess.Popen([wine_run, "--direct", probe, *arguments], stdin=subprocess.PIPE,
+    def __init__(self, probe, wine_run):
+        self.process = subprocess.Popen([wine_run, "--direct", probe], stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, encoding="latin-1")
 
     # Sends one command; its key=value answer, verdict included, or None for

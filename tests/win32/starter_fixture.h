@@ -101,13 +101,11 @@ protected:
             PROCESS_INFORMATION later = Start(c.commandLine, c.way == IN_KIT_FOLDER ? kit_.folder.c_str() : nullptr, 0,
                                               c.way == NAME_AS_APPLICATION ? kit_.exe.c_str() : nullptr);
             bool shown = false;
-            EXPECT_TRUE(WaitFor(
-                [&] {
-                    shown = shown || VisibleWindow(nullptr, later.dwProcessId);
-                    return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
-                },
-                300000))
-                << "still running";
+            auto ended = [&] {
+                shown = shown || VisibleWindow(nullptr, later.dwProcessId);
+                return WaitForSingleObject(later.hProcess, 0) == WAIT_OBJECT_0;
+            };
+            EXPECT_TRUE(WaitFor(ended, 300000)) << "still running";
             EXPECT_EQ(ExitCode(later.hProcess, 0), 1u);
             EXPECT_FALSE(shown) << "a window was shown";
             TerminateProcess(later.hProcess, 99);

@@ -130,14 +130,8 @@ DWORD ProcessOf(HWND window)
 HWND WaitForResident(DWORD processId, DWORD timeoutMs)
 {
     HWND window = nullptr;
-    return WaitFor(
-               [&] {
-                   return (window = Resident()) && ProcessOf(window) == processId &&
-                          TrayIconPresent(window, STARTER_ICON_UID);
-               },
-               timeoutMs)
-               ? window
-               : nullptr;
+    auto there = [&] { return (window = Resident()) && ProcessOf(window) == processId; };
+    return WaitFor([&] { return there() && TrayIconPresent(window, STARTER_ICON_UID); }, timeoutMs) ? window : nullptr;
 }
 
 DWORD Quit(HWND window, HANDLE process)
