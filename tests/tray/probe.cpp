@@ -1,14 +1,16 @@
 // The Windows side of the real-input tests: one process for a whole test,
 // which starts the real starter.exe in a job that counts what it launches,
 // and answers questions about its windows while the test clicks with real
-// input. Its arguments are EXE FOLDER RECORDER. It reads one command a line
+// input. It reads one command a line
 // from standard input and answers with key=value lines and, last,
 // "verdict=ok" or "verdict=fail", so that a probe that crashes gives no
 // verdict at all. Every wait has a bound.
 //
-//   start                    the recorder opens .xhtml and https until the
-//                            probe ends; starts the starter EXE in FOLDER and
-//                            waits until it is resident with its icon
+//   start                    lays out a kit (the folder, the recording program
+//                            beside this one); the recorder opens .xhtml and
+//                            https until the probe ends; starts the kit's
+//                            starter in its work folder and waits until it is
+//                            resident with its icon
 //   icon                     whether the starter's icon is in the tray
 //   taskbar                  where the taskbar is
 //   layout                   the tray menu popped up here: its size and items
@@ -22,7 +24,6 @@
 //                            waits until the starter has ended
 //   exit                     once the starter has ended: its exit code
 #include "resource.h"
-#include "tray.h"
 #include "win32_support.h"
 
 #include <cstdio>
@@ -31,6 +32,7 @@
 
 const DWORD BOUND_MS = 30000;
 
+Kit g_kit;
 PROCESS_INFORMATION g_starter;
 HWND g_window;
 std::string g_records;
@@ -69,7 +71,7 @@ LRESULT CALLBACK LayoutOwner(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // and Wine gives no process the items of another's menu.
 bool Layout()
 {
-    HMODULE module = LoadLibraryExA(__argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadLibraryExA(g_kit.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     g_layoutMenu = GetSubMenu(LoadMenuA(module, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
     if (!g_layoutMenu)
         return false;
@@ -86,9 +88,11 @@ bool Layout()
 
 bool Start()
 {
-    g_handlers.emplace(__argv[3]);
+    g_kit = MakeKit();
+    std::printf("kit=%s\nrecorder=%s\n", g_kit.folder.c_str(), g_kit.recorder.c_str());
+    g_handlers.emplace(g_kit.recorder);
     g_records = NewRecordFolder();
-    g_starter = StartProcess(nullptr, "\"" + std::string(__argv[1]) + "\"", __argv[2]);
+    g_starter = StartProcess(nullptr, "\"" + g_kit.exe + "\"", g_kit.work.c_str());
     return g_starter.hProcess && (g_window = WaitForResident(g_starter.dwProcessId, BOUND_MS));
 }
 
@@ -137,7 +141,7 @@ bool Run(const std::string& command)
     if (command == "layout")
         return Layout();
     if (command == "icon")
-        return TrayIconPresent(g_window, TRAY_ICON_UID);
+        return TrayIconPresent(g_window, STARTER_ICON_UID);
     if (command == "taskbar") {
         HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
         PrintRect(taskbar);
@@ -166,7 +170,7 @@ bool Run(const std::string& command)
         return Quit(g_window, g_starter.hProcess) != STILL_ACTIVE;
     if (command == "exit") {
         DWORD code = ExitCode(g_starter.hProcess, BOUND_MS);
-        std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, TRAY_ICON_UID),
+        std::printf("code=%lu\nicon_gone=%d\nresident=%d\n", code, !TrayIconPresent(g_window, STARTER_ICON_UID),
                     Resident() != nullptr);
         return code != STILL_ACTIVE;
     }

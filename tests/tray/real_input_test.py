@@ -4,7 +4,7 @@
 # of the popup that the system puts on the screen; the probe looks at the
 # outcome from the Windows side and counts what the shell started.
 #
-# usage: real_input_test.py tray|menu STARTER PROBE RECORDER WINE_RUN
+# usage: real_input_test.py tray|menu PROBE WINE_RUN
 #
 # tray: the tip, a left and a right click pop up the whole menu at the icon, a
 #       click elsewhere closes it, the quit path ends the starter.
@@ -16,9 +16,9 @@ import sys
 import time
 from types import SimpleNamespace
 
-from harness import Probe, check, click, crop, find_icons, icon_spots, kit, rect, result, screenshot, windows_path
+from harness import Probe, check, click, crop, find_icons, icon_spots, rect, result, screenshot
 
-MODE, STARTER, PROBE, RECORDER, WINE_RUN = sys.argv[1:6]
+MODE, PROBE, WINE_RUN = sys.argv[1:4]
 SCREEN = (1024, 768)
 IDM_ABOUT, IDM_WEBSITE, IDM_REFERENCE, IDM_FEEDBACK, IDM_QUIT, IDM_LAUNCH = range(40001, 40007)
 
@@ -52,12 +52,12 @@ def tray_test(ui):
 
 
 def menu_test(ui):
-    kit_win, handler = windows_path(ui.folder), windows_path(RECORDER)
+    kit, handler = ui.kit, ui.recorder
     opened = [  # entry, what it started, its working folder (None: not looked at), its argument
-        (IDM_REFERENCE, handler, None, kit_win + "\\examples\\reference.xhtml"),
-        (IDM_LAUNCH, kit_win + "\\tavelkin.exe", kit_win, "tavelkin.run"),
+        (IDM_REFERENCE, handler, None, kit + "\\examples\\reference.xhtml"),
+        (IDM_LAUNCH, kit + "\\tavelkin.exe", kit, "tavelkin.run"),
         (IDM_WEBSITE, handler, None, "https://tavelkin.example/"),
-        (IDM_FEEDBACK, handler, None, kit_win + "\\examples\\feedback.xhtml"),
+        (IDM_FEEDBACK, handler, None, kit + "\\examples\\feedback.xhtml"),
     ]
     for entry, *expected in opened:
         if not (popup := open_menu(ui, 3, f"for entry {entry}", shot=entry == IDM_REFERENCE)):
@@ -99,10 +99,12 @@ def menu_test(ui):
 def main():
     if not os.environ.get("DISPLAY"):
         sys.exit("no DISPLAY: the test needs the display that Wine uses")
-    folder, elsewhere = kit(RECORDER, STARTER)
-    probe = Probe(PROBE, WINE_RUN, *map(windows_path, (folder / "starter.exe", elsewhere, RECORDER)))
+    probe = Probe(PROBE, WINE_RUN)
     try:
-        if not check(probe.ask("start"), "the recorder opens documents; the starter is resident with its icon"):
+        # The kit it laid out, and the recording program that stands for
+        # every program the starter opens.
+        started = probe.ask("start")
+        if not check(started, "the recorder opens documents; the starter is resident with its icon"):
             return result()
         layout = probe.ask("layout") or {}
         items = [[int(v) for v in value.split()] for key, value in layout.items() if key.startswith("item")]
@@ -117,8 +119,9 @@ def main():
         centre, spots_fit, spots = icon_spots(icons[0], int(layout["double_click_width"]))
         check(centre[0] > SCREEN[0] * 3 // 4 and spots_fit,
               f"the icon sits in the notification area at the right, wide enough for two spots: {icons[0]}")
-        ui = SimpleNamespace(probe=probe, folder=folder, centre=centre, spots=spots, size=rect(layout)[2:],
-                             work_bottom=rect(taskbar)[1], items={entry: (x, y) for entry, x, y in items if entry})
+        ui = SimpleNamespace(probe=probe, kit=started["kit"], recorder=started["recorder"], centre=centre, spots=spots,
+                             size=rect(layout)[2:], work_bottom=rect(taskbar)[1],
+                             items={entry: (x, y) for entry, x, y in items if entry})
         # The starter's own launch, of a run file that is not there.
         probe.ask("launches")
         (tray_test if MODE == "tray" else menu_test)(ui)

@@ -40,11 +40,4 @@ TEST(Centre, WindowToPosition)
     }
 }
 
-TEST(Centre, AreaIsTheWorkAreaOrTheScreen)
-{
-    auto edges = [](const Rect& r) { return std::make_tuple(r.left, r.top, r.right, r.bottom); };
-    EXPECT_EQ(edges(CentringArea(Rect{-10, 20, 700, 500}, 1024, 768)), std::make_tuple(-10L, 20L, 700L, 500L));
-    EXPECT_EQ(edges(CentringArea(std::nullopt, 1024, 768)), std::make_tuple(0L, 0L, 1024L, 768L));
-}
-
 } // namespace

@@ -92,13 +92,11 @@ std::vector<int> ClickThrough(const char* name, const std::vector<Action>& actio
     std::vector<int> at;
     for (;;) {
         HWND message = NULL;
-        if (!WaitFor(
-                [&] {
-                    message = FindWindowA("#32770", NERVOUS_CAPTION);
-                    return message || (WaitForSingleObject(clicker, 0) == WAIT_OBJECT_0 && at.size() >= messages);
-                },
-                BOUND_MS) ||
-            !message)
+        auto next = [&] {
+            message = FindWindowA("#32770", NERVOUS_CAPTION);
+            return message || (WaitForSingleObject(clicker, 0) == WAIT_OBJECT_0 && at.size() >= messages);
+        };
+        if (!WaitFor(next, BOUND_MS) || !message)
             break;
         at.push_back(posted ? 0 : g_handled + 1);
         // The message text's static control, as Windows numbers it.

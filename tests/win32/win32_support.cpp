@@ -8,11 +8,6 @@
 #include <cstring>
 #include <fstream>
 
-// The names other programs know the starter by, written out here rather
-// than taken from the code under test.
-static const char STARTER_WINDOW_CLASS[] = "TavelkinStarter";
-static const UINT STARTER_ICON_UID = 1000;
-
 bool WaitFor(const std::function<bool()>& check, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
@@ -49,6 +44,33 @@ std::string MakeTempFolder(const std::string& label)
         if (CreateDirectoryA(folder.c_str(), nullptr))
             return folder;
     }
+}
+
+Kit MakeKit()
+{
+    const std::string root = MakeTempFolder("kit"), folder = root + "\\my kit";
+    const Kit kit = {root,
+                     folder,
+                     root + "\\work folder",
+                     folder + "\\starter.exe",
+                     folder + "\\tavelkin.exe",
+                     folder + "\\tavelkin.run",
+                     OwnFolder() + "recorder.exe"};
+    for (const std::string& made : {kit.folder, kit.work, kit.folder + "\\examples"})
+        CreateDirectoryA(made.c_str(), nullptr);
+    CopyFileA((OwnFolder() + "..\\starter.exe").c_str(), kit.exe.c_str(), FALSE);
+    CopyFileA(kit.recorder.c_str(), kit.tavelkin.c_str(), FALSE);
+    for (const char* name : {"reference", "feedback"})
+        std::ofstream(kit.folder + "\\examples\\" + name + ".xhtml", std::ios::binary) << "<html/>";
+    WriteRunFile(kit);
+    return kit;
+}
+
+void WriteRunFile(const Kit& kit, const char* line2, const std::string& program)
+{
+    std::ofstream(kit.run, std::ios::binary) << kit.work << "\r\n"
+                                             << (program.empty() ? kit.recorder : program) << "\r\n"
+                                             << (line2 ? line2 + std::string("\r\n") : "");
 }
 
 std::string NewRecordFolder()
@@ -108,14 +130,8 @@ DWORD ProcessOf(HWND window)
 HWND WaitForResident(DWORD processId, DWORD timeoutMs)
 {
     HWND window = nullptr;
-    return WaitFor(
-               [&] {
-                   return (window = Resident()) && ProcessOf(window) == processId &&
-                          TrayIconPresent(window, STARTER_ICON_UID);
-               },
-               timeoutMs)
-               ? window
-               : nullptr;
+    auto there = [&] { return (window = Resident()) && ProcessOf(window) == processId; };
+    return WaitFor([&] { return there() && TrayIconPresent(window, STARTER_ICON_UID); }, timeoutMs) ? window : nullptr;
 }
 
 DWORD Quit(HWND window, HANDLE process)
@@ -142,6 +158,12 @@ void EndEveryStarter()
         process.hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
         CloseProcess(process);
     }
+}
+
+bool RegisterWindowClass(const char* name, WNDPROC procedure)
+{
+    WNDCLASSA windowClass = {0, procedure, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, name};
+    return RegisterClassA(&windowClass) != 0;
 }
 
 PROCESS_INFORMATION StartProcess(const char* application, std::string commandLine, const char* folder, DWORD flags)

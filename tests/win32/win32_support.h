@@ -13,6 +13,16 @@
 #include <string>
 #include <vector>
 
+// The names and numbers by which other programs find and drive the resident
+// starter, written out here rather than taken from the code under test.
+const char STARTER_WINDOW_CLASS[] = "TavelkinStarter"; // its window's class and title
+const char STARTER_MUTEX_NAME[] = "Local\\TavelkinStarter";
+const UINT STARTER_ICON_UID = 1000;
+const UINT STARTER_ICON_MESSAGE = 0x87D0; // what a click on the icon arrives as
+// The tray menu's commands, as its entries send them.
+const UINT MENU_ABOUT = 40001, MENU_WEBSITE = 40002, MENU_REFERENCE = 40003, MENU_FEEDBACK = 40004, MENU_QUIT = 40005,
+           MENU_LAUNCH = 40006;
+
 // Calls the check until it says yes or the bound runs out; says which.
 bool WaitFor(const std::function<bool()>& check, DWORD timeoutMs = 20000);
 
@@ -22,6 +32,20 @@ std::string OwnFolder();
 // A fresh empty folder below the system's temporary folder, without a
 // trailing backslash.
 std::string MakeTempFolder(const std::string& label);
+
+// A kit as a user has it, in a fresh folder (root): "my kit" (a blank in its
+// name) holding a copy of starter.exe (the one a folder above this program),
+// the recording program as tavelkin.exe, the run file tavelkin.run (as
+// WriteRunFile writes it by default) and the two example documents; "work
+// folder" beside it. The recording program beside this one is the original
+// of tavelkin.exe, and the handler that Handlers registers.
+struct Kit {
+    std::string root, folder, work, exe, tavelkin, run, recorder;
+};
+Kit MakeKit();
+// Writes the kit's run file: it opens the program (none given: the recording
+// program beside this one) in the work folder, with line 2 (none: nullptr).
+void WriteRunFile(const Kit& kit, const char* line2 = "-x", const std::string& program = "");
 
 // What the recording program wrote of one start: "commandline", "cwd",
 // "exe", "pid", "show" (its show command), "argc" and "arg1" ... as its C
@@ -54,6 +78,10 @@ HWND VisibleWindow(const char* className, DWORD processId);
 // Ends every starter there is, so that none outlives a test or is there
 // before one.
 void EndEveryStarter();
+
+// Registers a window class of this program under that name, with nothing
+// but its procedure; says whether it did.
+bool RegisterWindowClass(const char* name, WNDPROC procedure);
 
 // Starts a program with an exact command line; no handles when it fails.
 PROCESS_INFORMATION StartProcess(const char* application, std::string commandLine, const char* folder = nullptr,

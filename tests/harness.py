@@ -1,20 +1,18 @@
-# What the real-input tests share: the Windows-side probe, which starts the
-# starter and looks at its windows, real clicks with xdotool on the display
-# Wine uses, checks that report as they go, and screenshots.
+# What the Python tests share: checks that report as they go and the test's
+# exit code; and for the real-input tests the Windows-side probe, which lays
+# out the kit, starts the starter and looks at its windows, real clicks with
+# xdotool on the display Wine uses, and screenshots.
 #
 # The probe runs for the whole test and answers one command at a time; every
 # answer ends with its verdict, so a probe that crashed gives none and fails
 # the check.
 import itertools
 import os
-import pathlib
-import shutil
 import subprocess
-import tempfile
 import time
 
 FAILURES = []
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
 def check(ok, what):
@@ -29,13 +27,9 @@ def result():  # the test's exit code
     return 1 if FAILURES else 0
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 class Probe:
-    def __init__(self, probe, wine_run, *arguments):
-        self.process = subprocess.Popen([wine_run, "--direct", probe, *arguments], stdin=subprocess.PIPE,
+    def __init__(self, probe, wine_run):
+        self.process = subprocess.Popen([wine_run, "--direct", probe], stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, encoding="latin-1")
 
     # Sends one command; its key=value answer, verdict included, or None for
@@ -106,16 +100,3 @@ def icon_spots(place, double_click_width):
     left, top, width, height = place
     x, y, step = left + width // 2, top + height // 2, double_click_width // 2 + 1
     return (x, y), 2 * step < width, itertools.cycle([(x + step, y), (x - step, y)])
-
-
-# A kit folder with a blank in its name: the starter, the recorder as
-# tavelkin.exe and the two example documents; and a folder elsewhere.
-def kit(recorder, starter):
-    root = pathlib.Path(tempfile.mkdtemp(prefix="tray-"))
-    (root / "my kit" / "examples").mkdir(parents=True)
-    (root / "elsewhere").mkdir()
-    shutil.copy(starter, root / "my kit" / "starter.exe")
-    shutil.copy(recorder, root / "my kit" / "tavelkin.exe")
-    for name in ("reference", "feedback"):
-        (root / "my kit" / "examples" / f"{name}.xhtml").write_text("<html/>")
-    return root / "my kit", root / "elsewhere"

@@ -67,24 +67,19 @@ void PutNotifyImport(void* function)
     VirtualProtect(&g_shellNotifyImport, sizeof g_shellNotifyImport, was, &was);
 }
 
-// A tray window of this process, whose resources are the starter's own,
-// for each case; the first `addsToFail` adds of its icon fail.
-template <int addsToFail>
-struct TrayWindowFailing : ::testing::Test {
-    void SetUp() override
+// A tray window of this process, whose resources are the starter's own, made
+// by each case; the first `addsToFail` adds of its icon fail.
+struct TrayWindow : ::testing::Test {
+    bool Create(int addsToFail)
     {
         g_addsToFail = addsToFail;
         g_adds = 0;
         PutNotifyImport(reinterpret_cast<void*>(FailingNotify));
         g_instance = GetModuleHandleA(nullptr);
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = Observer;
-        windowClass.hInstance = g_instance;
-        windowClass.lpszClassName = "TrayWindowUnderTest";
-        RegisterClassA(&windowClass);
+        RegisterWindowClass("TrayWindowUnderTest", Observer);
         window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "TrayWindowUnderTest", "", 0, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                                   nullptr, nullptr, g_instance, nullptr);
-        ASSERT_NE(window_, nullptr);
+        return window_ != nullptr;
     }
     void TearDown() override
     {
@@ -96,12 +91,11 @@ struct TrayWindowFailing : ::testing::Test {
     }
     HWND window_ = nullptr;
 };
-using TrayWindow = TrayWindowFailing<0>;
-using TrayWindowWhoseFirstAddsFail = TrayWindowFailing<2>;
 
 TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
 {
-    EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
+    ASSERT_TRUE(Create(0));
+    EXPECT_TRUE(TrayIconPresent(window_, STARTER_ICON_UID));
     ASSERT_NE(g_trayMenu, nullptr);
     EXPECT_EQ(GetMenuItemCount(g_trayMenu), 9);
     EXPECT_EQ(g_programFolder, OwnFolder());
@@ -111,11 +105,11 @@ TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
     // a second add of the same icon, as Wine's does, does this need the
     // refresh; elsewhere it holds all the same.)
     SendMessageA(window_, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(TrayIconPresent(window_, TRAY_ICON_UID));
+    EXPECT_TRUE(TrayIconPresent(window_, STARTER_ICON_UID));
     EXPECT_FALSE(KillTimer(window_, ICON_RETRY_TIMER_ID)) << "the icon is tried again for ever";
 
     SendMessageA(window_, WM_DESTROY, 0, 0); // the quit command's way
-    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
+    EXPECT_FALSE(TrayIconPresent(window_, STARTER_ICON_UID));
     MSG msg = {};
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 0u);
@@ -123,6 +117,7 @@ TEST_F(TrayWindow, CreationAddsTheIconAndDestructionRemovesIt)
 
 TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
 {
+    ASSERT_TRUE(Create(0));
     const std::tuple<const char*, LPARAM, bool> cases[] = {
         // what the icon tells, and whether the menu pops up
         {"left press", WM_LBUTTONDOWN, true},
@@ -133,14 +128,14 @@ TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
         {"right double click", WM_RBUTTONDBLCLK, false},
         {"move", WM_MOUSEMOVE, false},
         {"context menu", WM_CONTEXTMENU, false},
-        {"press with more in the high word", MAKELPARAM(WM_LBUTTONDOWN, TRAY_ICON_UID), false},
+        {"press with more in the high word", MAKELPARAM(WM_LBUTTONDOWN, STARTER_ICON_UID), false},
     };
     for (auto [name, mouse, popsUp] : cases) {
         SCOPED_TRACE(name);
         // Room around the cursor, so that the menu is not pushed back onto the screen.
         SetCursorPos(500, 400);
         g_popup = Popup();
-        SendMessageA(window_, WM_TRAYNOTIFY, TRAY_ICON_UID, mouse);
+        SendMessageA(window_, STARTER_ICON_MESSAGE, STARTER_ICON_UID, mouse);
         MSG msg;
         bool nullPosted = PeekMessageA(&msg, window_, WM_NULL, WM_NULL, PM_REMOVE);
         EXPECT_EQ(g_popup.shown, popsUp ? 1 : 0);
@@ -156,11 +151,12 @@ TEST_F(TrayWindow, OnlyAButtonPressOverTheIconPopsUpTheMenu)
     }
 }
 
-TEST_F(TrayWindowWhoseFirstAddsFail, ShowsTheIconOnceAnAddSucceeds)
+TEST_F(TrayWindow, WhenItsFirstAddsFailShowsTheIconOnceAnAddSucceeds)
 {
-    EXPECT_FALSE(TrayIconPresent(window_, TRAY_ICON_UID));
+    ASSERT_TRUE(Create(2));
+    EXPECT_FALSE(TrayIconPresent(window_, STARTER_ICON_UID));
     // Retried on the window's timer, which WaitFor's message pump serves.
-    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window_, TRAY_ICON_UID); }, 6 * ICON_RETRY_MS));
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(window_, STARTER_ICON_UID); }, 6 * ICON_RETRY_MS));
     EXPECT_EQ(g_adds, 3);
     EXPECT_FALSE(KillTimer(window_, ICON_RETRY_TIMER_ID)) << "no more tries once the icon is there";
 }

@@ -1,6 +1,5 @@
 // starter.exe's resources as the real loader finds them: the built program is
 // loaded as a data file, and every resource is read back through user32.
-#include "resource.h"
 #include "win32_support.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,10 @@
 namespace {
 
 using Entry = std::tuple<WORD, WORD, WORD>; // type, name, language
+
+// Every resource carries German (Germany); the menu, the about box's template
+// and its picture by their identifiers.
+const WORD GERMAN = 0x0407, MENU = 103, DIALOG = 106, PICTURE = 105;
 
 BOOL CALLBACK OnLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found)
 {
@@ -42,7 +45,7 @@ struct Resources : ::testing::Test {
 // A resource's bytes under the one language every resource carries.
 std::string Bytes(LPCSTR type, WORD id)
 {
-    HRSRC found = FindResourceExA(g_starter, type, MAKEINTRESOURCEA(id), STARTER_RESOURCE_LANGUAGE);
+    HRSRC found = FindResourceExA(g_starter, type, MAKEINTRESOURCEA(id), GERMAN);
     if (!found)
         return {};
     return std::string(static_cast<const char*>(LockResource(LoadResource(g_starter, found))),
@@ -67,16 +70,11 @@ struct IconGroupCase {
 // resources enumerated are those expected and no other.
 TEST_F(Resources, IconGroupsListTheirImagesInOrderAndEveryResourceIsThereInGermanAlone)
 {
-    const WORD german = STARTER_RESOURCE_LANGUAGE;
-    std::vector<Entry> expected = {{LOWORD(RT_STRING), 1, german},
-                                   {LOWORD(RT_MENU), IDR_TRAYMENU, german},
-                                   {LOWORD(RT_DIALOG), IDD_ABOUT, german},
-                                   {LOWORD(RT_BITMAP), IDB_ABOUT, german},
-                                   {LOWORD(RT_GROUP_ICON), IDI_STARTER, german},
-                                   {LOWORD(RT_GROUP_ICON), IDI_SPARE, german},
-                                   {LOWORD(RT_VERSION), 1, german},
-                                   {LOWORD(RT_MANIFEST), 1, german}};
-    const IconGroupCase cases[] = {{IDI_STARTER, {32, 16}}, {IDI_SPARE, {16, 32}}};
+    std::vector<Entry> expected = {{LOWORD(RT_STRING), 1, GERMAN},       {LOWORD(RT_MENU), MENU, GERMAN},
+                                   {LOWORD(RT_DIALOG), DIALOG, GERMAN},  {LOWORD(RT_BITMAP), PICTURE, GERMAN},
+                                   {LOWORD(RT_GROUP_ICON), 102, GERMAN}, {LOWORD(RT_GROUP_ICON), 103, GERMAN},
+                                   {LOWORD(RT_VERSION), 1, GERMAN},      {LOWORD(RT_MANIFEST), 1, GERMAN}};
+    const IconGroupCase cases[] = {{102, {32, 16}}, {103, {16, 32}}}; // the starter's, and the spare one
     for (const IconGroupCase& c : cases) {
         SCOPED_TRACE(c.group);
         std::string group = Bytes(RT_GROUP_ICON, c.group);
@@ -90,7 +88,7 @@ TEST_F(Resources, IconGroupsListTheirImagesInOrderAndEveryResourceIsThereInGerma
             EXPECT_EQ(At<BYTE>(group, e + 2), 16); // colours
             EXPECT_EQ(At<WORD>(group, e + 4), 1);  // planes
             EXPECT_EQ(At<WORD>(group, e + 6), 4);  // bits per pixel
-            expected.emplace_back(LOWORD(RT_ICON), At<WORD>(group, e + 12), german);
+            expected.emplace_back(LOWORD(RT_ICON), At<WORD>(group, e + 12), GERMAN);
             std::string image = Bytes(RT_ICON, At<WORD>(group, e + 12));
             EXPECT_EQ(image.size(), At<DWORD>(group, e + 8));
             EXPECT_EQ(At<LONG>(image, 4), c.sizes[i]);
@@ -112,11 +110,11 @@ TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
 {
     const std::pair<const char*, UINT> items[] = {
         // the text, nullptr for a separator, and the identifier
-        {"&Launch Velmora", IDM_LAUNCH},    {nullptr, 0}, {"DVQ-&Reference", IDM_REFERENCE},
-        {"&Feedback Form", IDM_FEEDBACK},   {nullptr, 0}, {"&About Tavelkin", IDM_ABOUT},
-        {"&Tavelkin Website", IDM_WEBSITE}, {nullptr, 0}, {"&Quit", IDM_QUIT},
+        {"&Launch Velmora", MENU_LAUNCH},    {nullptr, 0}, {"DVQ-&Reference", MENU_REFERENCE},
+        {"&Feedback Form", MENU_FEEDBACK},   {nullptr, 0}, {"&About Tavelkin", MENU_ABOUT},
+        {"&Tavelkin Website", MENU_WEBSITE}, {nullptr, 0}, {"&Quit", MENU_QUIT},
     };
-    HMENU top = LoadMenuA(g_starter, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    HMENU top = LoadMenuA(g_starter, MAKEINTRESOURCEA(MENU));
     ASSERT_NE(top, nullptr);
     ASSERT_EQ(GetMenuItemCount(top), 1);
     char title[64] = "";
@@ -147,18 +145,16 @@ TEST_F(Resources, TheTrayMenuHasItsEntriesInOrder)
 
 TEST_F(Resources, StringsOneToFourAndNothingElseInTheirBlock)
 {
-    const char* texts[16] = {};
-    texts[IDS_TIP] = "Tavelkin";
-    texts[IDS_WEBSITE] = "https://tavelkin.example/";
-    texts[IDS_REFERENCE] = "examples\\reference.xhtml";
-    texts[IDS_FEEDBACK] = "examples\\feedback.xhtml";
+    // 1, the tip; 2 to 4, what three of the menu's entries open
+    const char* texts[16] = {nullptr, "Tavelkin", "https://tavelkin.example/", "examples\\reference.xhtml",
+                             "examples\\feedback.xhtml"};
     for (UINT id = 0; id < 16; ++id) {
         char text[256] = "";
         int length = LoadStringA(g_starter, id, text, sizeof text);
         EXPECT_STREQ(text, texts[id] ? texts[id] : "") << id;
         EXPECT_EQ(length, static_cast<int>(std::strlen(text))) << id;
     }
-    EXPECT_LE(std::strlen(texts[IDS_TIP]), 63u); // what the tray's tip field holds
+    EXPECT_LE(std::strlen(texts[1]), 63u); // what the tray's tip field holds
 }
 
 TEST_F(Resources, TheAboutTemplateHasItsBytes)
@@ -171,16 +167,16 @@ TEST_F(Resources, TheAboutTemplateHasItsBytes)
     words.resize((words.size() + 2) & ~size_t(1)); // its terminator, and on to a double word's boundary
     // The picture: style and extended style, place and size, no identifier, the predefined static class,
     // the picture by its ordinal, no creation data.
-    words += {LOWORD(picture), HIWORD(picture), 0, 0, 0, 0, 275, 192, 0xFFFF, 0xFFFF, 0x0082, 0xFFFF, IDB_ABOUT, 0};
+    words += {LOWORD(picture), HIWORD(picture), 0, 0, 0, 0, 275, 192, 0xFFFF, 0xFFFF, 0x0082, 0xFFFF, PICTURE, 0};
     std::string expected(reinterpret_cast<const char*>(words.data()), 2 * words.size());
-    std::string bytes = Bytes(RT_DIALOG, IDD_ABOUT);
+    std::string bytes = Bytes(RT_DIALOG, DIALOG);
     EXPECT_EQ(bytes.substr(0, expected.size()), expected);
     EXPECT_EQ(bytes.find_first_not_of('\0', expected.size()), std::string::npos); // padding only
 }
 
 TEST_F(Resources, TheAboutPictureIs412By312With256Colours)
 {
-    std::string bytes = Bytes(RT_BITMAP, IDB_ABOUT);
+    std::string bytes = Bytes(RT_BITMAP, PICTURE);
     BITMAPINFOHEADER header = At<BITMAPINFOHEADER>(bytes, 0);
     EXPECT_EQ(header.biSize, sizeof header);
     EXPECT_EQ(header.biWidth, 412);
@@ -210,7 +206,7 @@ TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
     EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &value, &size));
     ASSERT_EQ(size, 4u);
-    EXPECT_EQ(*static_cast<DWORD*>(value), MAKELONG(STARTER_RESOURCE_LANGUAGE, 1200)); // German, Unicode
+    EXPECT_EQ(*static_cast<DWORD*>(value), MAKELONG(GERMAN, 1200)); // Unicode
     const std::pair<const char*, const char*> strings[] = {
         {"ProductName", "Tavelkin"},      {"FileDescription", "Tavelkin starter"},
         {"FileVersion", STARTER_VERSION}, {"ProductVersion", STARTER_VERSION},
