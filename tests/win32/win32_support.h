@@ -25,7 +25,8 @@ std::string MakeTempFolder(const std::string& label);
 
 // What the recording program wrote of one start: "commandline", "cwd",
 // "exe", "pid", "show" (its show command), "argc" and "arg1" ... as its C
-// runtime parsed them; and "file", the record's own path.
+// runtime parsed them; "wcwd", "wexe", "wargc" and "warg1" ... as a Unicode
+// program has them, in UTF-8; and "file", the record's own path.
 using Record = std::map<std::string, std::string>;
 
 // A fresh folder for the records of what starts next: STARTER_RECORD_DIR
@@ -38,6 +39,8 @@ void ClearRecords(const std::string& folder);
 // The arguments after the program's own name, as the recorded program's C
 // runtime handed them to it.
 std::vector<std::string> Arguments(const Record& record);
+// The same as a Unicode program's runtime takes them apart, in UTF-8.
+std::vector<std::string> WideArguments(const Record& record);
 
 // The resident starter's window, and the process of any window.
 HWND Resident();
