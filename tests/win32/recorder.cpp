@@ -49,10 +49,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     GetCurrentDirectoryW(32768, wideCwd);
     int wideCount = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
-    if (!wide)
-        wideCount = 0;
-    text += "wcwd=" + Utf8(wideCwd) + "\nwexe=" + Utf8(wideExe) + "\nwargc=" + std::to_string(wideCount) + "\n";
-    for (int i = 1; i < wideCount; ++i)
+    text += "wcwd=" + Utf8(wideCwd) + "\nwexe=" + Utf8(wideExe) + "\nwargc=" + std::to_string(wide ? wideCount : 0) +
+            "\n";
+    for (int i = 1; wide && i < wideCount; ++i)
         text += "warg" + std::to_string(i) + "=" + Utf8(wide[i]) + "\n";
     std::string base = std::string(folder) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" +
                        std::to_string(GetTickCount());
