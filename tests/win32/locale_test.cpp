@@ -100,7 +100,7 @@ protected:
         ASSERT_TRUE(
             CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
         if (window_) {
-            EXPECT_EQ(ExitCode(started.hProcess), 1u) << "a later starter";
+            EXPECT_EQ(ExitCode(started.hProcess, 120000), 1u) << "a later starter";
             CloseProcess(started);
         } else {
             resident_ = started;
