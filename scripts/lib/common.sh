@@ -9,7 +9,7 @@ STARTER_PACKAGES=(
   wine wine32:i386 wine32-preloader:i386 fonts-wine
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
   python3-pil python3-pefile strip-nondeterminism clang-format clang-tidy
-  unzip osslsigncode openssl
+  unzip osslsigncode openssl locales
 )
 
 log() { printf '== %s\n' "$*"; }
@@ -30,6 +30,25 @@ ensure_packages() {
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# The locales of the Windows side's locale tests: Wine takes a program's ANSI
+# code page from the locale it starts in (en_US 1252, ja_JP 932, zh_CN 936,
+# ko_KR 949, zh_TW 950), and a fresh machine has none of them. Makes those
+# that are missing.
+STARTER_LOCALES=(en_US ja_JP zh_CN ko_KR zh_TW)
+ensure_locales() {
+  local have name
+  have=$(locale -a)
+  for name in "${STARTER_LOCALES[@]}"; do
+    grep -qix "$name\.utf-\?8" <<<"$have" && continue
+    if [ "$(id -u)" != 0 ]; then
+      echo "missing locale $name.UTF-8 (run as root to make it)" >&2
+      return 1
+    fi
+    log "making the locale $name.UTF-8"
+    localedef -i "$name" -f UTF-8 "$name.UTF-8" || return 1
+  done
 }
 
 # binfmt_misc's rule that hands 32-bit x86 programs to qemu's user-mode

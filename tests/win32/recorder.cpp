@@ -9,13 +9,24 @@
 //   show=<the show command its start-up information carries; none without one>
 //   argc=<count>, arg1=... as the C runtime took the command line apart, so
 //   that tests see the arguments a real program receives
+//   wargc=<count>, warg1=..., wcwd=..., wexe=... the same as a Unicode
+//   program has them (CommandLineToArgvW of GetCommandLineW), in UTF-8: what
+//   any name arrives as, whatever this program's ANSI code page lacks
 // The file appears whole, by a rename, so a test that polls for it never
 // reads half of it.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <string>
+
+static std::string Utf8(const wchar_t* text)
+{
+    std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr)), 0);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8.c_str(); // less the terminator
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -33,6 +44,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                        "\nargc=" + std::to_string(__argc) + "\n";
     for (int i = 1; i < __argc; ++i)
         text += "arg" + std::to_string(i) + "=" + __argv[i] + "\n";
+    wchar_t wideExe[32768] = L"", wideCwd[32768] = L"";
+    GetModuleFileNameW(nullptr, wideExe, 32768);
+    GetCurrentDirectoryW(32768, wideCwd);
+    int wideCount = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+    text += "wcwd=" + Utf8(wideCwd) + "\nwexe=" + Utf8(wideExe) + "\nwargc=" + std::to_string(wide ? wideCount : 0) +
+            "\n";
+    for (int i = 1; wide && i < wideCount; ++i)
+        text += "warg" + std::to_string(i) + "=" + Utf8(wide[i]) + "\n";
     std::string base = std::string(folder) + "\\record-" + std::to_string(GetCurrentProcessId()) + "-" +
                        std::to_string(GetTickCount());
     if (!(std::ofstream(base + ".part", std::ios::binary) << text))

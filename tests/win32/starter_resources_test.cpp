@@ -219,7 +219,7 @@ TEST_F(Resources, TheVersionIsTheProjectsUnderTheAboutPicturesNames)
     }
 }
 
-TEST_F(Resources, TheManifestAsksNoElevationAndNamesWindows7To11)
+TEST_F(Resources, TheManifestAsksNoElevationNamesWindows7To11AndAsksForUtf8)
 {
     std::string manifest = Bytes(RT_MANIFEST, 1);
     const char* present[] = {
@@ -228,6 +228,7 @@ TEST_F(Resources, TheManifestAsksNoElevationAndNamesWindows7To11)
         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
+        "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8</activeCodePage>",
     };
     for (const char* text : present)
         EXPECT_NE(manifest.find(text), std::string::npos) << text;

@@ -49,7 +49,8 @@ void WriteRunFile(const Kit& kit, const char* line2 = "-x", const std::string& p
 
 // What the recording program wrote of one start: "commandline", "cwd",
 // "exe", "pid", "show" (its show command), "argc" and "arg1" ... as its C
-// runtime parsed them; and "file", the record's own path.
+// runtime parsed them; "wcwd", "wexe", "wargc" and "warg1" ... as a Unicode
+// program has them, in UTF-8; and "file", the record's own path.
 using Record = std::map<std::string, std::string>;
 
 // A fresh folder for the records of what starts next: STARTER_RECORD_DIR
@@ -62,6 +63,8 @@ void ClearRecords(const std::string& folder);
 // The arguments after the program's own name, as the recorded program's C
 // runtime handed them to it.
 std::vector<std::string> Arguments(const Record& record);
+// The same as a Unicode program's runtime takes them apart, in UTF-8.
+std::vector<std::string> WideArguments(const Record& record);
 
 // The resident starter's window, and the process of any window.
 HWND Resident();
