@@ -59,24 +59,24 @@ int Usage()
 int main(int argc, char** argv)
 {
 #ifdef _WIN32
-    LeadBytePredicate isLeadByte = AnsiLeadByte;
-    AnsiConversion toAnsi = AnsiFromUtf16;
+    // The process's own code page, without the legacy decoding that the starter has under UTF-8: other tools
+    // rely on the values of a run file without a mark coming out byte for byte.
+    const CodePage codePage = {AnsiLeadByte, AnsiFromUtf16, nullptr};
 #else
-    LeadBytePredicate isLeadByte = NoLeadBytes;
-    AnsiConversion toAnsi = Cp1252FromUtf16;
+    const CodePage codePage = kCodePage1252;
 #endif
     std::string tail;
     if (argc >= 2 && std::strcmp(argv[1], "--command-line") == 0) {
         if (argc != 3)
             return Usage();
-        tail = CommandLineTail(argv[2], isLeadByte);
+        tail = CommandLineTail(argv[2], codePage.isLeadByte);
     } else if (argc == 2) {
         tail = argv[1];
     } else if (argc > 2) {
         return Usage();
     }
 
-    std::optional<LaunchRequest> request = DecideLaunch(tail, toAnsi);
+    std::optional<LaunchRequest> request = DecideLaunch(tail, codePage);
     if (!request) {
         std::puts("null");
         return 0;

@@ -57,7 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     step("launch");
     SingleInstance single = TakeSingleInstance();
     step("single-instance");
-    DecideLaunch(tail, AnsiFromUtf16);
+    DecideLaunch(tail, ProcessCodePage());
     step("decision");
     if (single.mutex)
         CloseHandle(single.mutex);

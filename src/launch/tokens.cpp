@@ -12,7 +12,8 @@ std::string CommandLineTail(const std::string& line, LeadBytePredicate isLeadByt
         for (i = 1; i < n && line[i] != '"'; ++i)
             if (isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < n)
                 ++i;
-        i += i < n; // the closing quote goes with the name
+        if (i < n)
+            ++i; // the closing quote goes with the name
     } else {
         while (i < n && (static_cast<unsigned char>(line[i]) > ' '))
             ++i;
@@ -35,8 +36,11 @@ static std::optional<size_t> FirstTokenEnd(const std::string& text)
 Text FirstToken(const std::string& tail)
 {
     const std::optional<size_t> end = FirstTokenEnd(tail);
-    const size_t quoted = !tail.empty() && tail[0] == '"'; // the quotes are no part of it
-    return end ? Text(tail.substr(quoted, *end - 2 * quoted)) : Text();
+    if (!end)
+        return std::nullopt;
+    if (!tail.empty() && tail[0] == '"')
+        return tail.substr(1, *end - 2); // the quotes are no part of it
+    return tail.substr(0, *end);
 }
 
 // After the first token exactly one character is skipped, whatever it is: the blank, or after a quoted token whatever
