@@ -18,15 +18,23 @@ namespace {
 struct OpenFile {
     int descriptor;
     char* buffer; // room for a stretch
+    unsigned long long heldFrom;
+    size_t held; // bytes in the buffer, from byte heldFrom on
 };
 
-std::optional<std::string_view> ReadFromFile(const void* source, unsigned long long at, size_t count)
+// Bytes already in the buffer are not read again: a small file is read once for a line's search and its value.
+std::optional<std::string_view> ReadFromFile(void* source, unsigned long long at, size_t count)
 {
-    const OpenFile& file = *static_cast<const OpenFile*>(source);
+    OpenFile& file = *static_cast<OpenFile*>(source);
+    if (at >= file.heldFrom && at + count <= file.heldFrom + file.held)
+        return std::string_view(file.buffer + static_cast<size_t>(at - file.heldFrom), count);
     const auto offset = static_cast<off_t>(at);
+    file.held = 0;
     if (lseek(file.descriptor, offset, SEEK_SET) != offset ||
         read(file.descriptor, file.buffer, count) != static_cast<int>(count))
         return std::nullopt;
+    file.heldFrom = at;
+    file.held = count;
     return std::string_view(file.buffer, count);
 }
 
@@ -38,7 +46,7 @@ Text ReadRunFileLine(const Text& path, unsigned long n, const CodePage& codePage
     if (descriptor < 0)
         return std::nullopt;
     char buffer[kStretch];
-    const OpenFile file = {descriptor, buffer};
+    OpenFile file = {descriptor, buffer, 0, 0};
     // Only what is there at open is read, and only from a regular file: nothing keeps it busy.
     struct stat status;
     Text line;

@@ -101,7 +101,7 @@ Text ValueByCodePage(const RunFileBytes& bytes, const Search& search, Encoding e
 
 Text LineOfRunFile(const RunFileBytes& bytes, unsigned long n, const CodePage& codePage)
 {
-    const auto head = bytes.read(bytes.source, 0, static_cast<size_t>(std::min(bytes.size, 3ull)));
+    const auto head = bytes.read(bytes.source, 0, static_cast<size_t>(std::min(bytes.size, kStretch)));
     if (!head)
         return std::nullopt;
     const Encoding encoding = MarkedEncoding(*head);
@@ -121,8 +121,8 @@ bool Affordable(unsigned long long size)
 
 Text RunFileLine(std::string_view text, unsigned long n, const CodePage& codePage)
 {
-    const auto fromMemory = [](const void* source, unsigned long long at, size_t count) {
-        const std::string_view whole = *static_cast<const std::string_view*>(source);
+    const auto fromMemory = [](void* source, unsigned long long at, size_t count) {
+        const std::string_view whole = *static_cast<std::string_view*>(source);
         return std::optional<std::string_view>(whole.substr(static_cast<size_t>(at), count));
     };
     return LineOfRunFile({text.size(), fromMemory, &text}, n, codePage);

@@ -9,8 +9,8 @@ constexpr unsigned long long kStretch = 64ull * 1024; // the most that is read, 
 // that holds until the next read, or none where they cannot be read.
 struct RunFileBytes {
     unsigned long long size;
-    std::optional<std::string_view> (*read)(const void* source, unsigned long long at, size_t count);
-    const void* source;
+    std::optional<std::string_view> (*read)(void* source, unsigned long long at, size_t count);
+    void* source;
 };
 
 // Line n, or none where there is no such line.
