@@ -62,11 +62,11 @@ int Usage()
 int main(int argc, char** argv)
 {
 #ifdef _WIN32
-    LeadBytePredicate isLeadByte = AnsiLeadByte;
-    AnsiConversion toAnsi = AnsiFromUtf16;
+    // The process's own code page, without the legacy decoding that the starter has under UTF-8: other tools
+    // rely on the values of a run file without a mark coming out byte for byte.
+    const CodePage codePage = {AnsiLeadByte, AnsiFromUtf16, nullptr};
 #else
-    LeadBytePredicate isLeadByte = NoLeadBytes;
-    AnsiConversion toAnsi = Cp1252FromUtf16;
+    const CodePage codePage = kCodePage1252;
 #endif
     // "--" ends the options, so that any tail, "--command-line" too, can be
     // previewed; anything else is taken as the tail exactly.
@@ -76,14 +76,14 @@ int main(int argc, char** argv)
     if (!optionsEnded && argc >= 2 && std::strcmp(argv[1], "--command-line") == 0) {
         if (argc != 3)
             return Usage();
-        tail = CommandLineTail(argv[2], isLeadByte);
+        tail = CommandLineTail(argv[2], codePage.isLeadByte);
     } else if (argc == first + 1) {
         tail = argv[first];
     } else if (argc > first + 1) {
         return Usage();
     }
 
-    std::optional<LaunchRequest> request = DecideLaunch(tail, toAnsi);
+    std::optional<LaunchRequest> request = DecideLaunch(tail, codePage);
     if (!request)
         std::puts("null");
     else

@@ -1,4 +1,4 @@
-// The one place where the launch decision reaches the Windows shell.
+// The one place where the launch decision reaches the Windows shell, and the code page it decides in.
 #pragma once
 
 #include "launch.h"
@@ -10,3 +10,7 @@ void LaunchFromCommandLine(const char* tail);
 bool AnsiLeadByte(unsigned char byte);
 // Run-file text in the ANSI code page: no best fit, no default character.
 Text AnsiFromUtf16(const std::u16string& text);
+// Text in the system's legacy ANSI code page (the system locale's), exactly, whatever the process's code page.
+std::optional<std::u16string> Utf16FromLegacy(std::string_view bytes);
+// The process's ANSI code page as the launch rules need it; with a legacy one to decode where it is UTF-8.
+CodePage ProcessCodePage();

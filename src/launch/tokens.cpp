@@ -38,9 +38,9 @@ Text FirstToken(const std::string& tail)
     const std::optional<size_t> end = FirstTokenEnd(tail);
     if (!end)
         return std::nullopt;
-    // The quotes are no part of it: a quoted token lies between its opening quote and the closing one at its end.
-    const bool quoted = !tail.empty() && tail[0] == '"';
-    return quoted ? tail.substr(1, *end - 2) : tail.substr(0, *end);
+    if (!tail.empty() && tail[0] == '"')
+        return tail.substr(1, *end - 2); // the quotes are no part of it
+    return tail.substr(0, *end);
 }
 
 // After the first token exactly one character is skipped, whatever it is: the blank, or after a quoted token whatever

@@ -2,11 +2,10 @@
 // file, checked against the run file's text rules and the command-line rules;
 // the scratch folder must look exactly the same afterwards.
 //
-// Input: one mode byte (bit 0: no tail at all; bit 1: no run file), then the
-// tail up to the first NUL, then the run file's bytes. In the tail, '@' stands
-// for the run file's full path and '%' for the same file under a name with a
-// blank; '/' becomes '_' so that the fuzzer can name nothing outside the
-// scratch folder (no devices of the machine get opened).
+// Input: one mode byte (bit 0: no tail at all; bit 1: no run file; bit 2: a
+// double-byte code page's lead bytes), then the tail up to the first NUL, then the run file's bytes. In the tail, '@'
+// stands for the run file's full path and '%' for the same file under a name with a blank; '/' becomes '_' so that the
+// fuzzer can name nothing outside the scratch folder (no devices of the machine get opened).
 #include "fuzz_support.h"
 
 #include <cstdint>
@@ -16,11 +15,14 @@ namespace {
 
 std::string g_folder;
 
+// Shift-JIS-like lead bytes.
+bool LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
 // How the C runtime splits a command line into arguments: blanks and tabs
 // separate outside quotes, 2n backslashes before a quote give n and the quote
 // toggles quoting, 2n+1 give n and a literal quote, other backslashes are
-// literal.
-std::vector<std::string> ParseArguments(const std::string& line)
+// literal. A lead byte takes the byte after it along, whatever it is.
+std::vector<std::string> ParseArguments(const std::string& line, LeadBytePredicate isLeadByte)
 {
     std::vector<std::string> args;
     size_t i = 0;
@@ -50,6 +52,8 @@ std::vector<std::string> ParseArguments(const std::string& line)
                 quoted = !quoted;
                 ++i;
             } else {
+                if (isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < n)
+                    arg += line[i++];
                 arg += line[i++];
             }
         }
@@ -97,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const std::vector<std::string> before = Listing(g_folder);
 
-    const std::optional<LaunchRequest> request = DecideLaunch(tail);
+    const CodePage codePage = {mode & 4 ? LeadByte : NoLeadBytes, Cp1252FromUtf16, nullptr};
+    const std::optional<LaunchRequest> request = DecideLaunch(tail, codePage);
 
     Check(Listing(g_folder) == before, "the scratch folder is left as it was");
 
@@ -140,8 +145,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string quoted = parameters->substr(added.size());
     if (document->find_first_of(" \t") != std::string::npos) {
         Check(quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"', "a document with a blank is quoted");
-        const std::vector<std::string> args = ParseArguments(quoted);
-        Check(args.size() == 1 && args[0] == *document, "the quoted document reads back as itself");
+        // A lead byte with no byte after it would take the closing quote: text that no code page holds.
+        size_t i = 0;
+        while (i + 1 < document->size())
+            i += codePage.isLeadByte(static_cast<unsigned char>((*document)[i])) ? 2 : 1;
+        const bool whole = i == document->size() || !codePage.isLeadByte(static_cast<unsigned char>(document->back()));
+        const std::vector<std::string> args = ParseArguments(quoted, codePage.isLeadByte);
+        Check(!whole || (args.size() == 1 && args[0] == *document), "the quoted document reads back as itself");
     } else {
         Check(quoted == *document, "a document without blanks goes as it is");
     }

@@ -101,6 +101,45 @@ inline std::optional<std::u16string> Decoded(std::string bytes, const char* enco
     return whole ? std::optional<std::u16string>(units) : std::nullopt;
 }
 
+// UTF-16 as UTF-8 by iconv: the code page of a process that has opted in
+// to UTF-8.
+inline Text Utf8FromUtf16(const std::u16string& text)
+{
+    const iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
+    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv converts to UTF-8");
+    std::u16string units = text;
+    std::string bytes(text.size() * 3, '\0'); // at most three bytes a unit
+    char *from = reinterpret_cast<char*>(units.data()), *to = bytes.data();
+    size_t left = units.size() * 2, room = bytes.size();
+    const bool whole = iconv(converter, &from, &left, &to, &room) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    bytes.resize(bytes.size() - room);
+    return whole ? Text(bytes) : std::nullopt;
+}
+
+// A made-up double-byte legacy code page, so that its characters can be cut
+// in two by the reader's stretches: bytes 0x81..0x9F and 0xE0..0xFC lead a
+// pair whose second byte is 0x40 or more (U+4E00 plus that byte), other bytes
+// are their own code points, and anything else is invalid, a lead byte at
+// the end included.
+inline std::optional<std::u16string> DoubleByteFromLegacy(std::string_view bytes)
+{
+    std::u16string text(bytes.size(), u'\0'); // filled by index: far faster than appending, instrumented
+    size_t length = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x81 || (byte > 0x9F && byte < 0xE0) || byte > 0xFC) {
+            text[length++] = byte;
+            continue;
+        }
+        if (i + 1 == bytes.size() || static_cast<unsigned char>(bytes[i + 1]) < 0x40)
+            return std::nullopt;
+        text[length++] = static_cast<char16_t>(0x4E00 + static_cast<unsigned char>(bytes[++i]));
+    }
+    text.resize(length);
+    return text;
+}
+
 // A run file's lines by the text rules, done the slow and obvious way: take
 // off a byte-order mark and read the text as its code units, cut at Ctrl-Z,
 // count LFs to the line, then take off a CR that stood before its LF and
@@ -171,11 +210,17 @@ struct ReferenceRunFile {
 
     size_t LineCount() const { return encoding >= kUtf16LE ? units.lineCount : bytes.lineCount; }
 
-    Text Line(unsigned long n) const
+    // A value of a file without a mark is its bytes, or under a code page
+    // with a legacy one, the legacy text converted where it is not UTF-8.
+    Text Line(unsigned long n, const CodePage& codePage = kCodePage1252) const
     {
-        if (encoding == kPlain)
-            return bytes.Line(n);
         std::optional<std::string> raw = bytes.Line(n);
+        if (encoding == kPlain) {
+            if (!raw || !codePage.fromLegacy || Decoded(*raw, "UTF-8"))
+                return raw;
+            const std::optional<std::u16string> legacy = codePage.fromLegacy(*raw);
+            return legacy ? codePage.toAnsi(*legacy) : std::nullopt;
+        }
         const char* from = "UTF-8";
         if (encoding != kUtf8) { // the value's units, in this machine's order
             const std::optional<std::u16string> value = units.Line(n);
@@ -185,7 +230,7 @@ struct ReferenceRunFile {
             from = "UTF-16LE";
         }
         const std::optional<std::u16string> text = raw ? Decoded(*raw, from) : std::nullopt;
-        return text ? Cp1252FromUtf16(*text) : std::nullopt;
+        return text ? codePage.toAnsi(*text) : std::nullopt;
     }
 };
 

@@ -1,5 +1,7 @@
 // The run-file reader over fuzzer-made file contents, compared line by line
 // with the plain model of the text rules, and the file must be unchanged.
+// Each line is read in code page 1252, and under UTF-8 with a double-byte
+// legacy code page, whose characters the reader's stretches may cut in two.
 //
 // Input: one mode byte, then the file's bytes. Bit 7 of the mode puts a
 // filler of 65,528 to 65,543 bytes (bits 0-3) in front, so that what the
@@ -56,13 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         lines.push_back(n);
     for (unsigned long n = std::max(count > 2 ? count - 2 : 0, 8ul); n <= count + 1; ++n)
         lines.push_back(n);
-    for (unsigned long n : lines) {
-        const Text got = ReadRunFileLine(g_path, n);
-        const Text want = model.Line(n);
-        if (got != want) {
-            std::fprintf(stderr, "line %lu: got %s (%zu bytes), want %s (%zu bytes)\n", n, got ? "a value" : "absent",
-                         got ? got->size() : 0, want ? "a value" : "absent", want ? want->size() : 0);
-            Check(false, "the reader follows the text rules");
+    const CodePage utf8 = {NoLeadBytes, Utf8FromUtf16, DoubleByteFromLegacy};
+    for (const CodePage& codePage : {kCodePage1252, utf8}) {
+        for (unsigned long n : lines) {
+            const Text got = ReadRunFileLine(g_path, n, codePage);
+            const Text want = model.Line(n, codePage);
+            if (got != want) {
+                std::fprintf(stderr, "line %lu%s: got %s (%zu bytes), want %s (%zu bytes)\n", n,
+                             codePage.fromLegacy ? " under UTF-8" : "", got ? "a value" : "absent",
+                             got ? got->size() : 0, want ? "a value" : "absent", want ? want->size() : 0);
+                Check(false, "the reader follows the text rules");
+            }
         }
     }
     Check(ReadRunFileLine(g_path, ULONG_MAX) == model.Line(ULONG_MAX), "a line far beyond the end");

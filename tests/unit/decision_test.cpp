@@ -13,6 +13,7 @@ struct DecisionCase {
     const char* runFile; // its bytes; kMissing: no file at all
     bool request;
     Text program, parameters, directory;
+    CodePage codePage = kCodePage1252;
 };
 
 // Each case runs in a fresh current folder that holds the default run file
@@ -48,6 +49,22 @@ TEST(Decision, FromTailAndRunFileToRequest)
         {"document with a tab is quoted", "{RUN} a\tb", kit, true, "p", "-x \"a\tb\"", "d"},
         {"document with a quote, no blank, as it is", "{RUN} a\"b", kit, true, "p", "-x a\"b", "d"},
         {"CR LF run file", "{RUN} doc", "C:\\W\r\nC:\\p.exe\r\n-a -b\r\n", true, "C:\\p.exe", "-a -b doc", "C:\\W"},
+        {"a double-byte document ends in its trail byte",
+         "{RUN} \"\x8C\xA9\x90\xCF \x95\x5C\"",
+         kit,
+         true,
+         "p",
+         "-x \"\x8C\xA9\x90\xCF \x95\x5C\"",
+         "d",
+         {FakeLeadByte, Cp1252FromUtf16, nullptr}},
+        {"the code page's legacy text read",
+         "{RUN}",
+         "C:\\J\xFCrgen\np\n",
+         true,
+         "p",
+         "",
+         "C:\\J\xC3\xBCrgen",
+         {NoLeadBytes, Utf8FromUtf16, Utf16FromCp1252}},
         // Odd and hostile tails: whatever the quotes, tabs and sizes, no crash and no hang.
         {"a quote alone", "\"", kit, false, None, None, None},
         {"unclosed quote after a blank", "\" {RUN} doc", kit, false, None, None, None},
@@ -80,7 +97,8 @@ TEST(Decision, FromTailAndRunFileToRequest)
                 dir.Write(name, c.runFile);
         dir.Freeze();
         fs::current_path(dir.path);
-        auto got = DecideLaunch(c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None);
+        const Text tail = c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None;
+        const auto got = DecideLaunch(tail, c.codePage);
         fs::current_path(before);
         ExpectRequest(got, c.request, c.program, c.parameters, c.directory);
     }
@@ -90,14 +108,25 @@ TEST(Decision, QuotingReadsBackAsOneArgument)
 {
     const struct {
         const char* document;
+        LeadBytePredicate isLeadByte;
         const char* quoted;
     } cases[] = {
-        {"plain.xhtml", "plain.xhtml"},   {"my order.xhtml", "\"my order.xhtml\""},
-        {"C:\\a b\\", "\"C:\\a b\\\\\""}, {"C:\\a b\\\\x", "\"C:\\a b\\\\x\""},
-        {"a\"b\tc", "\"a\\\"b\tc\""},     {"x\\\"y z", "\"x\\\\\\\"y z\""},
+        {"plain.xhtml", NoLeadBytes, "plain.xhtml"},
+        {"my order.xhtml", NoLeadBytes, "\"my order.xhtml\""},
+        {"C:\\a b\\", NoLeadBytes, "\"C:\\a b\\\\\""},
+        {"C:\\a b\\\\x", NoLeadBytes, "\"C:\\a b\\\\x\""},
+        {"a\"b\tc", NoLeadBytes, "\"a\\\"b\tc\""},
+        {"x\\\"y z", NoLeadBytes, "\"x\\\\\\\"y z\""},
+        // A trail byte 0x5C is no backslash: neither at the end nor before a quote.
+        {"\x8C\xA9\x90\xCF \x95\x5C", FakeLeadByte, "\"\x8C\xA9\x90\xCF \x95\x5C\""},
+        {"\x95\x5C\"a b", FakeLeadByte, "\"\x95\x5C\\\"a b\""},
+        {"\x95\x5C\\ b\\", FakeLeadByte, "\"\x95\x5C\\ b\\\\\""},
+        // The same bytes in a code page without lead bytes.
+        {"\x8C\xA9\x90\xCF \x95\x5C", NoLeadBytes, "\"\x8C\xA9\x90\xCF \x95\x5C\x5C\""},
+        {"\x95\x5C\"a b", NoLeadBytes, "\"\x95\x5C\x5C\x5C\"a b\""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(QuoteDocument(c.document), c.quoted) << c.document;
+        EXPECT_EQ(QuoteDocument(c.document, c.isLeadByte), c.quoted) << c.document;
 }
 
 } // namespace

@@ -122,7 +122,7 @@ int ReadWithin(const std::string& path, rlim_t units, rlim_t room)
     const rlimit limit = {pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + room, RLIM_INFINITY};
     if (setrlimit(RLIMIT_AS, &limit) != 0)
         return 2;
-    const Text value = ReadRunFileLine(path, 0, Utf8FromUtf16);
+    const Text value = ReadRunFileLine(path, 0, {NoLeadBytes, Utf8FromUtf16, nullptr});
     if (!value)
         return 0;
     bool right = value->size() == units * 3;

@@ -23,13 +23,6 @@
 namespace fs = std::filesystem;
 inline const Text None;
 
-// Every conversion to the ANSI code page at hand.
-#ifdef _WIN32
-inline const AnsiConversion kConversions[] = {Cp1252FromUtf16, AnsiFromUtf16};
-#else
-inline const AnsiConversion kConversions[] = {Cp1252FromUtf16};
-#endif
-
 // The UTF-8 code page that Windows 10 and 11 offer as the ANSI one, which
 // Wine cannot give: the standard library's conversion. The reader hands it
 // valid UTF-16 only.
@@ -38,9 +31,39 @@ inline Text Utf8FromUtf16(const std::u16string& text)
     return std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t>().to_bytes(text);
 }
 
+// Every code page 1252 at hand, with its legacy decoding for the rows that
+// ask for one: the core's table, and in the Windows build the system's own
+// conversions (the unit tests take Windows' code page to be 1252).
+#ifdef _WIN32
+inline const CodePage kCodePages[] = {{NoLeadBytes, Cp1252FromUtf16, Utf16FromCp1252},
+                                      {NoLeadBytes, AnsiFromUtf16, Utf16FromLegacy}};
+#else
+inline const CodePage kCodePages[] = {{NoLeadBytes, Cp1252FromUtf16, Utf16FromCp1252}};
+#endif
+
 // Shift-JIS-like lead bytes, fixed so that the tests do not depend on the
 // machine's code page. 0x5C, the backslash, is a valid trail byte there.
 inline bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// A legacy double-byte code page by those lead bytes, fixed too: each pair
+// reads as U+8868, every other byte as its own code point, and a lead byte
+// that the end cuts off from its pair is invalid, as Windows has it.
+inline std::optional<std::u16string> FakeDoubleByteLegacy(std::string_view bytes)
+{
+    std::u16string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (!FakeLeadByte(byte)) {
+            text += static_cast<char16_t>(byte);
+            continue;
+        }
+        if (i + 1 == bytes.size())
+            return std::nullopt;
+        text += u'\u8868';
+        ++i;
+    }
+    return text;
+}
 
 // Replaces the first placeholder "from" in text.
 inline std::string Replace(std::string text, const std::string& from, const std::string& to)
@@ -60,10 +83,10 @@ inline void ExpectValue(const Text& got, const Text& want, const std::string& wh
 
 // Lines from, from + 1, ... of a run file.
 inline void ExpectLines(const std::string& path, const std::vector<Text>& want, unsigned long from = 0,
-                        AnsiConversion toAnsi = Cp1252FromUtf16)
+                        const CodePage& codePage = kCodePage1252)
 {
     for (unsigned long n = 0; n < want.size(); ++n)
-        ExpectValue(ReadRunFileLine(path, from + n, toAnsi), want[n], "line " + std::to_string(from + n));
+        ExpectValue(ReadRunFileLine(path, from + n, codePage), want[n], "line " + std::to_string(from + n));
 }
 
 // A decision: whether a request is made, and then its values (none without one).
@@ -141,11 +164,13 @@ struct LineCase {
     std::string bytes;
     std::vector<Text> values; // of lines from, from + 1, ...
     unsigned long from = 0;
-    AnsiConversion toAnsi = nullptr; // none: each conversion at hand
+    AnsiConversion toAnsi = nullptr;     // none: each conversion at hand
+    LegacyDecoding fromLegacy = nullptr; // Utf16FromCp1252: each 1252 at hand
 };
 
-// Each case from a file of its own and from its bytes with no file, with
-// every conversion at hand (or the case's own); no read changes the file.
+// Each case from a file of its own and from its bytes with no file, in every
+// code page at hand (with the case's own conversions); no read changes the
+// file.
 inline void ExpectLineCases(const std::vector<LineCase>& cases)
 {
     for (const LineCase& c : cases) {
@@ -153,11 +178,12 @@ inline void ExpectLineCases(const std::vector<LineCase>& cases)
         TempFolder dir;
         const std::string path = dir.Write("case.run", c.bytes);
         dir.Freeze();
-        for (AnsiConversion toAnsi : kConversions) {
-            toAnsi = c.toAnsi ? c.toAnsi : toAnsi;
-            ExpectLines(path, c.values, c.from, toAnsi);
+        for (CodePage codePage : kCodePages) {
+            codePage.toAnsi = c.toAnsi ? c.toAnsi : codePage.toAnsi;
+            codePage.fromLegacy = c.fromLegacy == Utf16FromCp1252 ? codePage.fromLegacy : c.fromLegacy;
+            ExpectLines(path, c.values, c.from, codePage);
             for (unsigned long n = 0; n < c.values.size(); ++n)
-                ExpectValue(RunFileLine(c.bytes, c.from + n, toAnsi), c.values[n],
+                ExpectValue(RunFileLine(c.bytes, c.from + n, codePage), c.values[n],
                             "line " + std::to_string(c.from + n) + " from the bytes, no file");
         }
     }
