@@ -1,5 +1,7 @@
 #include "launch.h"
 
+#include <cstdlib>
+
 // Quoted the way the C runtime's argument parser reads it back: backslashes count only before a quote, so those
 // get doubled, and a quote inside the document is escaped. A document with no blank or tab goes as it is. In a
 // double-byte code page the byte after a lead byte is part of its character, whatever its value: 0x5C there is no
@@ -50,4 +52,11 @@ std::optional<LaunchRequest> DecideLaunch(const Text& tail, const CodePage& code
     joined.reserve(parameters.size() + 1 + quoted.size());
     parameters = std::move(joined.append(parameters).append(parameters.empty() ? "" : " ").append(quoted));
     return request;
+}
+
+bool Affordable(unsigned long long size)
+{
+    void* probe = size < static_cast<size_t>(-1) ? std::malloc(static_cast<size_t>(size)) : nullptr;
+    std::free(probe);
+    return probe != nullptr;
 }

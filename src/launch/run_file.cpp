@@ -2,7 +2,6 @@
 #include "encodings.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -94,7 +93,9 @@ Text ValueByCodePage(const RunFileBytes& bytes, const Search& search, Encoding e
     if (encoding != Encoding::kAnsi || !codePage.fromLegacy)
         return Value(bytes, search, encoding, codePage);
     Text utf8 = Value(bytes, search, Encoding::kAnsiUtf8, codePage);
-    return utf8 ? utf8 : Value(bytes, search, Encoding::kLegacy, codePage);
+    if (utf8)
+        return utf8; // moved: a copy of a long value could take the last of the memory
+    return Value(bytes, search, Encoding::kLegacy, codePage);
 }
 
 } // namespace
@@ -110,13 +111,6 @@ Text LineOfRunFile(const RunFileBytes& bytes, unsigned long n, const CodePage& c
         return std::string(); // a text of no characters has every line, empty
     Search search{n};
     return FindLine(bytes, textStart, encoding, search) ? ValueByCodePage(bytes, search, encoding, codePage) : Text();
-}
-
-bool Affordable(unsigned long long size)
-{
-    void* probe = size < static_cast<size_t>(-1) ? std::malloc(static_cast<size_t>(size)) : nullptr;
-    std::free(probe);
-    return probe != nullptr;
 }
 
 Text RunFileLine(std::string_view text, unsigned long n, const CodePage& codePage)
