@@ -47,8 +47,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     wchar_t wideExe[32768] = L"", wideCwd[32768] = L"";
     GetModuleFileNameW(nullptr, wideExe, 32768);
     GetCurrentDirectoryW(32768, wideCwd);
+    // shell32, and the user32 it brings, from System32 only: the planting
+    // test puts DLLs of their dependencies' names beside this program too.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    auto toArgv = reinterpret_cast<decltype(&CommandLineToArgvW)>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "CommandLineToArgvW")));
     int wideCount = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+    wchar_t** wide = toArgv ? toArgv(GetCommandLineW(), &wideCount) : nullptr;
     text += "wcwd=" + Utf8(wideCwd) + "\nwexe=" + Utf8(wideExe) + "\nwargc=" + std::to_string(wide ? wideCount : 0) +
             "\n";
     for (int i = 1; wide && i < wideCount; ++i)
