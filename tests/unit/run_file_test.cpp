@@ -11,6 +11,8 @@ TEST(RunFile, LinesAreReadByTheTextRules)
 {
     const std::string longLine(200000, 'x');
     const std::string edge(64 * 1024 - 1, 'e'); // the CR of CR LF ends one read buffer
+    const LegacyDecoding cp1252 = Utf16FromCp1252, doubleByte = FakeDoubleByteLegacy;
+    // clang-format off
     ExpectLineCases({
         {"empty file, line 0", "", {""}},
         {"empty file, line 7", "", {""}, 7},
@@ -37,49 +39,21 @@ TEST(RunFile, LinesAreReadByTheTextRules)
         {"CR LF across read buffers", edge + "\r\nz", {edge}},
         {"line after CR LF across buffers", edge + "\r\nz", {"z"}, 1},
         // Without a mark under a UTF-8 code page: UTF-8 as it is, else the legacy code page, value by value.
-        {"UTF-8 as Notepad saves it", "C:\\J\xC3\xBCrgen\n", {"C:\\J\xC3\xBCrgen"}, 0, Utf8FromUtf16, Utf16FromCp1252},
-        {"legacy text converted", "C:\\J\xFCrgen\n", {"C:\\J\xC3\xBCrgen"}, 0, Utf8FromUtf16, Utf16FromCp1252},
-        {"one value legacy, the next UTF-8",
-         "J\xFCrgen\r\nJ\xC3\xBCrgen\r\n",
-         {"J\xC3\xBCrgen", "J\xC3\xBCrgen"},
-         0,
-         Utf8FromUtf16,
-         Utf16FromCp1252},
-        {"legacy 0x80, 0x81, 0xFF",
-         "\x80\x81\xFF",
-         {"\xE2\x82\xAC\xC2\x81\xC3\xBF"},
-         0,
-         Utf8FromUtf16,
-         Utf16FromCp1252},
-        {"an overlong form is no UTF-8",
-         "\xE0\x80\xAF",
-         {"\xC3\xA0\xE2\x82\xAC\xC2\xAF"},
-         0,
-         Utf8FromUtf16,
-         Utf16FromCp1252},
-        {"a character cut off by the NUL is no UTF-8",
-         "\xC3\0\xA4\n"s,
-         {"\xC3\x83"},
-         0,
-         Utf8FromUtf16,
-         Utf16FromCp1252},
-        {"UTF-8 with a character across reads",
-         edge + "\xC3\xA4",
-         {edge + "\xC3\xA4"},
-         0,
-         Utf8FromUtf16,
-         Utf16FromCp1252},
-        {"legacy text after a read of ASCII", edge + "e\xFC", {edge + "e\xC3\xBC"}, 0, Utf8FromUtf16, Utf16FromCp1252},
-        {"a marked file is never legacy", "\xEF\xBB\xBFJ\xFCrgen", {None}, 0, Utf8FromUtf16, Utf16FromCp1252},
-        {"double-byte pair across reads",
-         edge + "\x95\x5C",
-         {edge + "\xE8\xA1\xA8"},
-         0,
-         Utf8FromUtf16,
-         FakeDoubleByteLegacy},
-        {"double-byte pair cut off by the line end", "a\x95\r\nb", {None, "b"}, 0, Utf8FromUtf16, FakeDoubleByteLegacy},
+        {"UTF-8 as Notepad saves it", "C:\\J\xC3\xBCrgen\n", {"C:\\J\xC3\xBCrgen"}, 0, Utf8FromUtf16, cp1252},
+        {"legacy text converted", "C:\\J\xFCrgen\n", {"C:\\J\xC3\xBCrgen"}, 0, Utf8FromUtf16, cp1252},
+        {"one value legacy, the next UTF-8", "J\xFCrgen\r\nJ\xC3\xBCrgen\r\n", {"J\xC3\xBCrgen", "J\xC3\xBCrgen"}, 0,
+         Utf8FromUtf16, cp1252},
+        {"legacy 0x80, 0x81, 0xFF", "\x80\x81\xFF", {"\xE2\x82\xAC\xC2\x81\xC3\xBF"}, 0, Utf8FromUtf16, cp1252},
+        {"an overlong form is no UTF-8", "\xE0\x80\xAF", {"\xC3\xA0\xE2\x82\xAC\xC2\xAF"}, 0, Utf8FromUtf16, cp1252},
+        {"a character cut off by the NUL is no UTF-8", "\xC3\0\xA4\n"s, {"\xC3\x83"}, 0, Utf8FromUtf16, cp1252},
+        {"UTF-8 with a character across reads", edge + "\xC3\xA4", {edge + "\xC3\xA4"}, 0, Utf8FromUtf16, cp1252},
+        {"legacy text after a read of ASCII", edge + "e\xFC", {edge + "e\xC3\xBC"}, 0, Utf8FromUtf16, cp1252},
+        {"a marked file is never legacy", "\xEF\xBB\xBFJ\xFCrgen", {None}, 0, Utf8FromUtf16, cp1252},
+        {"double-byte pair across reads", edge + "\x95\x5C", {edge + "\xE4\xB9\x9C"}, 0, Utf8FromUtf16, doubleByte},
+        {"double-byte pair cut off by the line end", "a\x95\r\nb", {None, "b"}, 0, Utf8FromUtf16, doubleByte},
         {"no legacy code page: UTF-8 bytes as they are", "J\xC3\xBCrgen", {"J\xC3\xBCrgen"}},
     });
+    // clang-format on
 }
 
 std::string Utf16(const std::u16string& text, bool bigEndian)
