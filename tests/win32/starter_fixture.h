@@ -69,24 +69,25 @@ protected:
     // recorded in the folder, of these arguments and, of what else it
     // recorded, these values (none given: the run file's launch, with the
     // work folder as its current one and SW_SHOW, 5); or none (nullopt;
-    // with `mayBeNone`, either).
+    // with `mayBeNone`, either). The records are cleared then, for the next.
     void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments, Record seen = {},
                       bool mayBeNone = false)
     {
         if (seen.empty())
             seen = {{"cwd", kit_.work}, {"show", "5"}};
         if (arguments && !mayBeNone) // for a launch that comes later than this
-            WaitFor([&] { return !ReadRecords(records).empty(); });
+            WaitFor([&] { return !ReadRecords(records).empty(); }, 60000);
         EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
         std::vector<Record> got = ReadRecords(records);
         if (mayBeNone && got.empty())
             return;
         ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a launch once, or none";
         if (arguments) {
-            EXPECT_EQ(Arguments(got[0]), *arguments) << got[0]["commandline"];
+            EXPECT_EQ(argumentsOf_(got[0]), *arguments) << got[0]["commandline"];
             for (const auto& [key, value] : seen)
                 EXPECT_EQ(got[0][key], value) << key;
         }
+        ClearRecords(records);
     }
 
     // Each later start, with the resident one there (or a mark of one): it
@@ -137,4 +138,8 @@ protected:
     std::vector<PROCESS_INFORMATION> started_;
     PROCESS_INFORMATION starter_ = {}; // the resident one
     HWND window_ = nullptr;
+    // How a launch's arguments are read: as its C runtime took them apart,
+    // or as a Unicode program does (WideArguments), for names beyond the
+    // ANSI code page.
+    std::vector<std::string> (*argumentsOf_)(const Record&) = Arguments;
 };
