@@ -1,6 +1,6 @@
 // What the unit tests, the fuzz targets and the Windows-side tests share:
-// a fixed double-byte code page, UTF-16 as UTF-8, files written whole, fresh
-// folders and what a folder holds. No GoogleTest here: the fuzz targets have
+// a fixed double-byte code page, UTF-16 as UTF-8, placeholders, files
+// written whole, fresh folders and what a folder holds. No GoogleTest here: the fuzz targets have
 // none.
 #pragma once
 
@@ -11,11 +11,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <locale>
 #include <map>
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -51,6 +53,15 @@ inline std::optional<std::u16string> FakeDoubleByteLegacy(std::string_view bytes
 inline Text Utf8FromUtf16(const std::u16string& text)
 {
     return std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t>().to_bytes(text);
+}
+
+// The text with every placeholder replaced by its value.
+inline std::string Expand(std::string text, std::initializer_list<std::pair<std::string, std::string>> values)
+{
+    for (const auto& [key, value] : values)
+        for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
+            text.replace(at, key.size(), value);
+    return text;
 }
 
 // Says whether the file now holds exactly these bytes.

@@ -87,7 +87,7 @@ TEST(Decision, FromTailAndRunFileToRequest)
                 dir.Write(name, c.runFile);
         dir.Freeze();
         fs::current_path(dir.path);
-        const Text tail = c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None;
+        const Text tail = c.tail ? Text(Expand(*c.tail, {{"{RUN}", run}, {"{SPACED}", spaced}})) : None;
         const auto got = DecideLaunch(tail, c.codePage);
         fs::current_path(before);
         ExpectRequest(got, c.request, c.program, c.parameters, c.directory);

@@ -25,13 +25,6 @@ inline const CodePage kCodePages[] = {{NoLeadBytes, Cp1252FromUtf16, Utf16FromCp
 inline const CodePage kCodePages[] = {{NoLeadBytes, Cp1252FromUtf16, Utf16FromCp1252}};
 #endif
 
-// Replaces the first placeholder "from" in text.
-inline std::string Replace(std::string text, const std::string& from, const std::string& to)
-{
-    const size_t at = text.find(from);
-    return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 // Compares without printing a multi-megabyte value on failure.
 inline void ExpectValue(const Text& got, const Text& want, const std::string& what)
 {

@@ -6,11 +6,11 @@
 // addresses; they are counted once every process started has ended.
 #pragma once
 
+#include "support.h"
 #include "win32_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,12 +40,9 @@ class Starter : public ::testing::Test {
 protected:
     // The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
     // file and document.
-    std::string Expand(std::string text) const
+    std::string Expand(const std::string& text) const
     {
-        for (auto [key, value] : {std::pair("{EXE}", kit_.exe), std::pair("{RUN}", kit_.run), std::pair("{DOC}", doc_)})
-            for (size_t at; (at = text.find(key)) != std::string::npos;)
-                text.replace(at, std::strlen(key), value);
-        return text;
+        return ::Expand(text, {{"{EXE}", kit_.exe}, {"{RUN}", kit_.run}, {"{DOC}", doc_}});
     }
 
     // The command line as Expand replaces it.
