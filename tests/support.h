@@ -95,7 +95,7 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& folder)
 {
     std::map<std::string, std::string> entries;
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
-        std::string& what = entries[fs::relative(e.path(), folder).generic_string()];
+        std::string& what = entries[e.path().lexically_relative(folder).generic_string()];
         what = std::to_string(static_cast<int>(e.symlink_status().type())) + " " +
                std::to_string(static_cast<int>(e.symlink_status().permissions()));
         if (!fs::is_regular_file(e.symlink_status()))
