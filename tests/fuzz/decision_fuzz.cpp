@@ -15,9 +15,6 @@ namespace {
 
 std::string g_folder;
 
-// Shift-JIS-like lead bytes.
-bool LeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 // How the C runtime splits a command line into arguments: blanks and tabs
 // separate outside quotes, 2n backslashes before a quote give n and the quote
 // toggles quoting, 2n+1 give n and a literal quote, other backslashes are
@@ -95,16 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (const char* name : {"kit.run", "my kit.run", DEFAULT_RUN_FILE}) {
         if (haveFile)
-            WriteFile(g_folder + "/" + name, bytes);
+            Check(WriteBytes(g_folder + "/" + name, bytes), "scratch file can be written");
         else
             fs::remove(g_folder + "/" + name);
     }
-    const std::vector<std::string> before = Listing(g_folder);
+    const auto before = Snapshot(g_folder);
 
-    const CodePage codePage = {mode & 4 ? LeadByte : NoLeadBytes, Cp1252FromUtf16, nullptr};
+    const CodePage codePage = {mode & 4 ? FakeLeadByte : NoLeadBytes, Cp1252FromUtf16, nullptr};
     const std::optional<LaunchRequest> request = DecideLaunch(tail, codePage);
 
-    Check(Listing(g_folder) == before, "the scratch folder is left as it was");
+    Check(Snapshot(g_folder) == before, "the scratch folder is left as it was");
 
     const bool haveTail = tail && !tail->empty();
     // The tokens by the model, not by the code under test.

@@ -1,23 +1,19 @@
-// What the fuzz targets share: a failed check that libFuzzer sees as a crash,
-// tests of a string's start and end, a scratch folder, and a plain model of
-// the run file's text rules to compare the reader against.
+// What the fuzz targets share beside the tests' own support: a failed check
+// that libFuzzer sees as a crash, tests of a string's start and end, a
+// scratch folder, and plain models of the run file's text rules and the
+// command line's tokens to compare the code against.
 #pragma once
 
-#include "launch.h"
+#include "support.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include <iconv.h>
 #include <unistd.h>
-
-namespace fs = std::filesystem;
 
 inline void Check(bool ok, const char* what)
 {
@@ -41,48 +37,16 @@ inline std::string g_scratch;
 inline std::string ScratchFolder()
 {
     const fs::path base = access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "starter-fuzz-XXXXXX").string();
-    // mkdtemp, as std::filesystem has no way to make a folder of a new name.
-    Check(mkdtemp(pattern.data()) != nullptr, "scratch folder can be made");
-    g_scratch = pattern;
+    g_scratch = FreshFolder(base, "starter-fuzz").string();
     std::atexit([] { fs::remove_all(g_scratch); });
     return g_scratch;
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    Check(!out.fail(), "scratch file can be written");
 }
 
 inline std::string ReadWholeFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     Check(in.is_open(), "scratch file can be read back");
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// Every entry of a folder with its type, permissions and time, and the bytes
-// of regular files, sorted by name: two listings compare equal when nothing
-// changed.
-inline std::vector<std::string> Listing(const std::string& folder)
-{
-    std::vector<std::string> entries;
-    for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
-        const fs::file_status status = e.symlink_status();
-        std::string entry = e.path().filename().string() + '\0' + std::to_string(static_cast<int>(status.type())) +
-                            '\0' + std::to_string(static_cast<int>(status.permissions())) + '\0' +
-                            std::to_string(e.last_write_time().time_since_epoch().count());
-        if (fs::is_regular_file(status))
-            entry += '\0' + ReadWholeFile(e.path());
-        entries.push_back(entry);
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Well-formed text in an encoding as UTF-16, or absent: glibc's iconv
@@ -99,45 +63,6 @@ inline std::optional<std::u16string> Decoded(std::string bytes, const char* enco
     iconv_close(converter);
     units.resize(units.size() - room / 2);
     return whole ? std::optional<std::u16string>(units) : std::nullopt;
-}
-
-// UTF-16 as UTF-8 by iconv: the code page of a process that has opted in
-// to UTF-8.
-inline Text Utf8FromUtf16(const std::u16string& text)
-{
-    const iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
-    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv converts to UTF-8");
-    std::u16string units = text;
-    std::string bytes(text.size() * 3, '\0'); // at most three bytes a unit
-    char *from = reinterpret_cast<char*>(units.data()), *to = bytes.data();
-    size_t left = units.size() * 2, room = bytes.size();
-    const bool whole = iconv(converter, &from, &left, &to, &room) != static_cast<size_t>(-1);
-    iconv_close(converter);
-    bytes.resize(bytes.size() - room);
-    return whole ? Text(bytes) : std::nullopt;
-}
-
-// A made-up double-byte legacy code page, so that its characters can be cut
-// in two by the reader's stretches: bytes 0x81..0x9F and 0xE0..0xFC lead a
-// pair whose second byte is 0x40 or more (U+4E00 plus that byte), other bytes
-// are their own code points, and anything else is invalid, a lead byte at
-// the end included.
-inline std::optional<std::u16string> DoubleByteFromLegacy(std::string_view bytes)
-{
-    std::u16string text(bytes.size(), u'\0'); // filled by index: far faster than appending, instrumented
-    size_t length = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte < 0x81 || (byte > 0x9F && byte < 0xE0) || byte > 0xFC) {
-            text[length++] = byte;
-            continue;
-        }
-        if (i + 1 == bytes.size() || static_cast<unsigned char>(bytes[i + 1]) < 0x40)
-            return std::nullopt;
-        text[length++] = static_cast<char16_t>(0x4E00 + static_cast<unsigned char>(bytes[++i]));
-    }
-    text.resize(length);
-    return text;
 }
 
 // A run file's lines by the text rules, done the slow and obvious way: take

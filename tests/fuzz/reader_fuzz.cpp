@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         bytes.append(reinterpret_cast<const char*>(data) + 1, size - 1);
     if (mode & 0x10)
         bytes.append(1152 * 1024, 'x');
-    WriteFile(g_path, bytes);
+    Check(WriteBytes(g_path, bytes), "scratch file can be written");
 
     const ReferenceRunFile model(bytes);
     // The first lines, and those around the end (a filler of LFs makes tens
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         lines.push_back(n);
     for (unsigned long n = std::max(count > 2 ? count - 2 : 0, 8ul); n <= count + 1; ++n)
         lines.push_back(n);
-    const CodePage utf8 = {NoLeadBytes, Utf8FromUtf16, DoubleByteFromLegacy};
+    const CodePage utf8 = {NoLeadBytes, Utf8FromUtf16, FakeDoubleByteLegacy};
     for (const CodePage& codePage : {kCodePage1252, utf8}) {
         for (unsigned long n : lines) {
             const Text got = ReadRunFileLine(g_path, n, codePage);

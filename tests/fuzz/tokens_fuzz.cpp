@@ -7,10 +7,6 @@
 
 namespace {
 
-// Shift-JIS-like lead bytes, so that the double-byte path of the tail rule is
-// exercised without depending on the machine's code page.
-bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 bool IsSeparator(char c) { return c >= 0x01 && c <= 0x20; }
 
 // What CommandLineTail dropped is the program's name and the separators

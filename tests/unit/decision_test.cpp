@@ -25,6 +25,7 @@ TEST(Decision, FromTailAndRunFileToRequest)
     for (int i = 0; i < 100000; ++i)
         manyTokens += " t" + std::to_string(i);
     const char* const kit = "d\np\n-x\n";
+    // clang-format off
     const DecisionCase cases[] = {
         {"empty tail reads the default run file", "", "C:\\Work\nprog.exe\n-x\n", true, "prog.exe", "-x", "C:\\Work"},
         {"absent tail reads it too", None, "C:\\Work\nprog.exe\n-x\n", true, "prog.exe", "-x", "C:\\Work"},
@@ -49,21 +50,9 @@ TEST(Decision, FromTailAndRunFileToRequest)
         {"document with a tab is quoted", "{RUN} a\tb", kit, true, "p", "-x \"a\tb\"", "d"},
         {"document with a quote, no blank, as it is", "{RUN} a\"b", kit, true, "p", "-x a\"b", "d"},
         {"CR LF run file", "{RUN} doc", "C:\\W\r\nC:\\p.exe\r\n-a -b\r\n", true, "C:\\p.exe", "-a -b doc", "C:\\W"},
-        {"a double-byte document ends in its trail byte",
-         "{RUN} \"\x8C\xA9\x90\xCF \x95\x5C\"",
-         kit,
-         true,
-         "p",
-         "-x \"\x8C\xA9\x90\xCF \x95\x5C\"",
-         "d",
-         {FakeLeadByte, Cp1252FromUtf16, nullptr}},
-        {"the code page's legacy text read",
-         "{RUN}",
-         "C:\\J\xFCrgen\np\n",
-         true,
-         "p",
-         "",
-         "C:\\J\xC3\xBCrgen",
+        {"a double-byte document ends in its trail byte", "{RUN} \"\x8C\xA9\x90\xCF \x95\x5C\"", kit, true, "p",
+         "-x \"\x8C\xA9\x90\xCF \x95\x5C\"", "d", {FakeLeadByte, Cp1252FromUtf16, nullptr}},
+        {"the code page's legacy text read", "{RUN}", "C:\\J\xFCrgen\np\n", true, "p", "", "C:\\J\xC3\xBCrgen",
          {NoLeadBytes, Utf8FromUtf16, Utf16FromCp1252}},
         // Odd and hostile tails: whatever the quotes, tabs and sizes, no crash and no hang.
         {"a quote alone", "\"", kit, false, None, None, None},
@@ -86,6 +75,7 @@ TEST(Decision, FromTailAndRunFileToRequest)
         {"a 1 MiB run-file name", mib + " doc", kit, true, None, "", None},
         {"a 1 MiB quoted run-file name, unclosed", "\"" + mib, kit, false, None, None, None},
     };
+    // clang-format on
     const fs::path before = fs::current_path();
     for (const DecisionCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,7 +87,7 @@ TEST(Decision, FromTailAndRunFileToRequest)
                 dir.Write(name, c.runFile);
         dir.Freeze();
         fs::current_path(dir.path);
-        const Text tail = c.tail ? Text(Replace(Replace(*c.tail, "{RUN}", run), "{SPACED}", spaced)) : None;
+        const Text tail = c.tail ? Text(Expand(*c.tail, {{"{RUN}", run}, {"{SPACED}", spaced}})) : None;
         const auto got = DecideLaunch(tail, c.codePage);
         fs::current_path(before);
         ExpectRequest(got, c.request, c.program, c.parameters, c.directory);

@@ -6,27 +6,24 @@
 // name must arrive exactly. Under Wine the code page follows the locale that
 // Wine starts in; on Windows it is the machine's own, and the rows of other
 // code pages are skipped.
-#include "win32_support.h"
+#include "starter_fixture.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace {
 
-using Args = std::vector<std::string>;
-
-struct CodePage {
+struct LocaleCodePage {
     UINT id;
     const char* own;    // a word in the locale's own script, in UTF-8
     const char* legacy; // the same in the code page
     bool trail;         // whether it ends in a character whose second byte is 0x5C, the backslash
 };
 
-void PrintTo(const CodePage& page, std::ostream* out) { *out << page.id; }
+void PrintTo(const LocaleCodePage& page, std::ostream* out) { *out << page.id; }
 
 // 949 has no character with 0x5C as its second byte.
-const CodePage CODE_PAGES[] = {
+const LocaleCodePage CODE_PAGES[] = {
     {1252, "Jürgen", "J\xFCrgen", false},
     {932, "見積表", "\x8C\xA9\x90\xCF\x95\x5C", true},
     {936, "报价乗", "\xB1\xA8\xBC\xDB\x81\x5C", true},
@@ -34,87 +31,50 @@ const CodePage CODE_PAGES[] = {
     {950, "報價許", "\xB3\xF8\xBB\xF9\xB3\x5C", true},
 };
 
-std::wstring Wide(const std::string& utf8)
-{
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8.size(), &wide[0], wide.size()));
-    return wide;
-}
-
-bool Put(const std::string& path, const std::string& bytes) // by _wfopen, so any name
-{
-    return static_cast<bool>(std::ofstream(Wide(path).c_str(), std::ios::binary) << bytes);
-}
-
-// A folder named in the locale's own script alone, which a run file in the
-// legacy code page can name; and the kit in a folder named in three scripts,
-// as a user has it installed.
-class Locale : public ::testing::TestWithParam<CodePage> {
+// The starters' fixture, its launches read as a Unicode program reads them,
+// and its kit moved to a folder named in three scripts, as a user has it
+// installed; beside it a folder named in the locale's own script alone,
+// which a run file in the legacy code page can name.
+class Locale : public Starter, public ::testing::WithParamInterface<LocaleCodePage> {
 protected:
+    Locale() { argumentsOf_ = WideArguments; }
     void SetUp() override
     {
         if (GetACP() != GetParam().id)
             GTEST_SKIP() << "skipped on purpose: the ANSI code page here is " << GetACP() << ", not " << GetParam().id
                          << " (under Wine: LC_ALL names a locale of it, which localedef made)";
-        ASSERT_TRUE(JoinCountingJob());
-        EndEveryStarter();
-        for (const std::string& folder : {legacy_, kit_, kit_ + "\\examples"})
-            ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr)) << folder;
-        for (auto [from, to] : {std::pair(recorder_, tavelkin_), std::pair(OwnFolder() + "..\\starter.exe", exe_)})
-            ASSERT_TRUE(CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE)) << to;
-        ASSERT_TRUE(Put(kit_ + "\\examples\\reference.xhtml", "<html/>"));
-        const std::string legacy = root_ + "\\" + GetParam().legacy;
-        ASSERT_TRUE(Put(legacyRun_, legacy + "\r\n" + recorder_ + "\r\n" + GetParam().legacy + "\r\n"));
-    }
-    void TearDown() override
-    {
-        EndEveryStarter();
-        CloseProcess(resident_);
+        Starter::SetUp();
+        ASSERT_TRUE(CreateDirectoryW(Wide(legacy_).c_str(), nullptr)) << legacy_;
+        ASSERT_TRUE(MoveFileW(Wide(kit_.folder).c_str(), Wide(named_).c_str())) << named_;
+        const std::string legacy = kit_.root + "\\" + GetParam().legacy;
+        ASSERT_TRUE(
+            WriteBytes(Wide(legacyRun_), legacy + "\r\n" + kit_.recorder + "\r\n" + GetParam().legacy + "\r\n"));
     }
 
-    // The one launch since the last, once all but the resident starter have
-    // ended: its arguments, and of what else it recorded, these values.
-    void ExpectLaunch(const Args& arguments, const Record& seen)
-    {
-        EXPECT_TRUE(WaitFor([&] { return !ReadRecords(records_).empty(); }, 60000)) << "nothing was launched";
-        EXPECT_TRUE(WaitUntilRunning(1, 60000)) << ProcessesRunning() << " still running";
-        std::vector<Record> got = ReadRecords(records_);
-        ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(WideArguments(got[0]), arguments) << got[0]["commandline"];
-        for (const auto& [key, value] : seen)
-            EXPECT_EQ(got[0][key], value) << key;
-        ClearRecords(records_);
-    }
-
-    // A starter with a run file and a document: the first stays resident, a
-    // later one ends with 1; each launches the run file's program in its
-    // folder.
+    // A starter with a run file and a document, started by CreateProcessW:
+    // the first stays resident, a later one ends with 1; each launches the
+    // run file's program in its folder.
     void ExpectStart(const std::string& exe, const std::string& run, const std::string& document, const Args& arguments,
                      const std::string& program, const std::string& folder)
     {
         std::wstring line = Wide("\"" + exe + "\" \"" + run + "\" \"" + document + "\"");
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
+        PROCESS_INFORMATION& started = started_.emplace_back();
         ASSERT_TRUE(
             CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
         if (window_) {
             EXPECT_EQ(ExitCode(started.hProcess, 120000), 1u) << "a later starter";
-            CloseProcess(started);
         } else {
-            resident_ = started;
-            window_ = WaitForResident(started.dwProcessId);
-            ASSERT_TRUE(window_) << "no resident starter";
+            starter_ = started;
+            ASSERT_TRUE(window_ = WaitForResident(started.dwProcessId)) << "no resident starter";
         }
-        ExpectLaunch(arguments, {{"wexe", program}, {"wcwd", folder}});
+        ExpectLaunch(records_, 1, arguments, {{"wexe", program}, {"wcwd", folder}});
     }
 
-    const std::string root_ = MakeTempFolder("locale"), records_ = NewRecordFolder(), own_ = GetParam().own;
-    const std::string legacy_ = root_ + "\\" + own_, legacyRun_ = legacy_ + "\\legacy.run";
-    const std::string kit_ = legacy_ + " Łódź ไทย", exe_ = kit_ + "\\starter.exe", tavelkin_ = kit_ + "\\tavelkin.exe";
-    const std::string recorder_ = OwnFolder() + "recorder.exe";
-    PROCESS_INFORMATION resident_ = {};
-    HWND window_ = nullptr;
+    const std::string own_ = GetParam().own, legacy_ = kit_.root + "\\" + own_, legacyRun_ = legacy_ + "\\legacy.run";
+    const std::string named_ = legacy_ + " Łódź ไทย", exe_ = named_ + "\\starter.exe",
+                      tavelkin_ = named_ + "\\tavelkin.exe";
 };
 
 // Windows before 10 version 1903 ignores the starter's opt-in to UTF-8; Wine
@@ -133,9 +93,9 @@ TEST_P(Locale, TheStarterHandsOnEveryNameExactlyFromEveryRunFile)
         GTEST_SKIP() << "skipped on purpose: this Windows is older than 10 version 1903 and keeps the legacy code "
                         "page, which cannot hold the kit's folder";
     const std::string document = own_ + " Łódź ＂ไทย＂ " + own_; // the fullwidth quotation mark, U+FF02
-    ExpectStart(exe_, legacyRun_, document, {own_, document}, recorder_, legacy_);
+    ExpectStart(exe_, legacyRun_, document, {own_, document}, kit_.recorder, legacy_);
     // The kit's run file in UTF-8 without and with a mark, and in UTF-16.
-    const std::string lines = kit_ + "\r\n" + tavelkin_ + "\r\n" + own_ + " Łódź ไทย\r\n";
+    const std::string lines = named_ + "\r\n" + tavelkin_ + "\r\n" + own_ + " Łódź ไทย\r\n";
     const std::wstring wide = Wide(lines);
     const std::string utf16(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
     const std::pair<const char*, std::string> runFiles[] = {{"UTF-8", lines},
@@ -143,19 +103,19 @@ TEST_P(Locale, TheStarterHandsOnEveryNameExactlyFromEveryRunFile)
                                                             {"UTF-16", "\xFF\xFE" + utf16}};
     for (const auto& [encoding, bytes] : runFiles) {
         SCOPED_TRACE(encoding);
-        ASSERT_TRUE(Put(kit_ + "\\tavelkin.run", bytes));
-        ExpectStart(exe_, kit_ + "\\tavelkin.run", document, {own_, "Łódź", "ไทย", document}, tavelkin_, kit_);
+        ASSERT_TRUE(WriteBytes(Wide(named_ + "\\tavelkin.run"), bytes));
+        ExpectStart(exe_, named_ + "\\tavelkin.run", document, {own_, "Łódź", "ไทย", document}, tavelkin_, named_);
     }
     // The menu's launch and reference entries, in its own folder.
     PostMessageA(window_, WM_COMMAND, MENU_LAUNCH, 0);
-    ExpectLaunch({"tavelkin.run"}, {{"wexe", tavelkin_}, {"wcwd", kit_}});
-    Handlers handlers(recorder_);
+    ExpectLaunch(records_, 1, Args{"tavelkin.run"}, {{"wexe", tavelkin_}, {"wcwd", named_}});
+    Handlers handlers(kit_.recorder);
     if (!handlers.Effective())
         GTEST_SKIP() << "skipped on purpose: the shell opens .xhtml documents with the program the user chose, "
                         "which Windows 8 and later keep where no program may change it";
     PostMessageA(window_, WM_COMMAND, MENU_REFERENCE, 0);
-    ExpectLaunch({kit_ + "\\examples\\reference.xhtml"}, {{"wexe", recorder_}});
-    EXPECT_EQ(Quit(window_, resident_.hProcess), 0u);
+    ExpectLaunch(records_, 1, Args{named_ + "\\examples\\reference.xhtml"}, {{"wexe", kit_.recorder}});
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
 }
 
 // Without the opt-in (the fallback starter has none) the starter keeps the
@@ -169,8 +129,8 @@ TEST_P(Locale, WithoutTheOptInADoubleByteDocumentStaysOneArgument)
                      << " has 0x5C as its second byte";
     const std::string fallback = legacy_ + "\\starter.exe", document = own_ + " " + own_;
     ASSERT_TRUE(CopyFileW(Wide(OwnFolder() + "starter_fallback.exe").c_str(), Wide(fallback).c_str(), FALSE));
-    ExpectStart(fallback, legacyRun_, document, {own_, document}, recorder_, legacy_);
-    EXPECT_EQ(Quit(window_, resident_.hProcess), 0u);
+    ExpectStart(fallback, legacyRun_, document, {own_, document}, kit_.recorder, legacy_);
+    EXPECT_EQ(Quit(window_, starter_.hProcess), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(CodePages, Locale, ::testing::ValuesIn(CODE_PAGES),

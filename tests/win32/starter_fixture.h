@@ -6,11 +6,11 @@
 // addresses; they are counted once every process started has ended.
 #pragma once
 
+#include "support.h"
 #include "win32_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,12 +40,9 @@ class Starter : public ::testing::Test {
 protected:
     // The text with {EXE}, {RUN} and {DOC} replaced by the kit's starter, run
     // file and document.
-    std::string Expand(std::string text) const
+    std::string Expand(const std::string& text) const
     {
-        for (auto [key, value] : {std::pair("{EXE}", kit_.exe), std::pair("{RUN}", kit_.run), std::pair("{DOC}", doc_)})
-            for (size_t at; (at = text.find(key)) != std::string::npos;)
-                text.replace(at, std::strlen(key), value);
-        return text;
+        return ::Expand(text, {{"{EXE}", kit_.exe}, {"{RUN}", kit_.run}, {"{DOC}", doc_}});
     }
 
     // The command line as Expand replaces it.
@@ -69,24 +66,25 @@ protected:
     // recorded in the folder, of these arguments and, of what else it
     // recorded, these values (none given: the run file's launch, with the
     // work folder as its current one and SW_SHOW, 5); or none (nullopt;
-    // with `mayBeNone`, either).
+    // with `mayBeNone`, either). The records are cleared then, for the next.
     void ExpectLaunch(const std::string& records, DWORD staying, const std::optional<Args>& arguments, Record seen = {},
                       bool mayBeNone = false)
     {
         if (seen.empty())
             seen = {{"cwd", kit_.work}, {"show", "5"}};
         if (arguments && !mayBeNone) // for a launch that comes later than this
-            WaitFor([&] { return !ReadRecords(records).empty(); });
+            WaitFor([&] { return !ReadRecords(records).empty(); }, 60000);
         EXPECT_TRUE(WaitUntilRunning(staying, 60000)) << ProcessesRunning() << " still running";
         std::vector<Record> got = ReadRecords(records);
         if (mayBeNone && got.empty())
             return;
         ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a launch once, or none";
         if (arguments) {
-            EXPECT_EQ(Arguments(got[0]), *arguments) << got[0]["commandline"];
+            EXPECT_EQ(argumentsOf_(got[0]), *arguments) << got[0]["commandline"];
             for (const auto& [key, value] : seen)
                 EXPECT_EQ(got[0][key], value) << key;
         }
+        ClearRecords(records);
     }
 
     // Each later start, with the resident one there (or a mark of one): it
@@ -137,4 +135,8 @@ protected:
     std::vector<PROCESS_INFORMATION> started_;
     PROCESS_INFORMATION starter_ = {}; // the resident one
     HWND window_ = nullptr;
+    // How a launch's arguments are read: as its C runtime took them apart,
+    // or as a Unicode program does (WideArguments), for names beyond the
+    // ANSI code page.
+    std::vector<std::string> (*argumentsOf_)(const Record&) = Arguments;
 };

@@ -2,6 +2,7 @@
 // starter's own. What the popup menu does is seen from the messages user32
 // sends its owner while it tracks; its position from the popup's window.
 #include "program_folder.h"
+#include "support.h"
 #include "tray.h"
 #include "win32_support.h"
 
@@ -161,10 +162,6 @@ TEST_F(TrayWindow, WhenItsFirstAddsFailShowsTheIconOnceAnAddSucceeds)
     EXPECT_FALSE(KillTimer(window_, ICON_RETRY_TIMER_ID)) << "no more tries once the icon is there";
 }
 
-// Shift-JIS-like lead bytes, fixed so that the cut does not depend on the
-// machine's code page.
-bool FakeLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 TEST(TrayTip, IsCutTo63BytesAndItsTerminatorAtACharacterBoundary)
 {
     const std::string t61(61, 't'), t62(62, 't');
@@ -186,8 +183,6 @@ TEST(TrayTip, IsCutTo63BytesAndItsTerminatorAtACharacterBoundary)
         EXPECT_EQ(got[64], 'x') << "nothing written past the first version's field";
     }
 }
-
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 TEST(ProgramFolderOfTheExecutable, HoldsTheWholePathWhateverItsLength)
 {

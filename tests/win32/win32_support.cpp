@@ -26,6 +26,13 @@ bool WaitFor(const std::function<bool()>& check, DWORD timeoutMs)
     }
 }
 
+std::wstring Wide(const std::string& utf8)
+{
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8.size(), &wide[0], wide.size()));
+    return wide;
+}
+
 std::string OwnFolder()
 {
     char path[MAX_PATH] = "";

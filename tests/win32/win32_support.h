@@ -26,6 +26,9 @@ const UINT MENU_ABOUT = 40001, MENU_WEBSITE = 40002, MENU_REFERENCE = 40003, MEN
 // Calls the check until it says yes or the bound runs out; says which.
 bool WaitFor(const std::function<bool()>& check, DWORD timeoutMs = 20000);
 
+// UTF-8 as UTF-16, for the wide functions, which reach any name.
+std::wstring Wide(const std::string& utf8);
+
 // The folder holding the running test program, ending in a backslash.
 std::string OwnFolder();
 
