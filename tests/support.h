@@ -64,11 +64,17 @@ inline std::string Expand(std::string text, std::initializer_list<std::pair<std:
     return text;
 }
 
-// Says whether the file now holds exactly these bytes.
-inline bool WriteBytes(const fs::path& path, const std::string& bytes)
+// Writes the bytes, then `times` copies of `repeated` and the tail, one
+// piece at a time, so that a file far larger than its pieces is never held
+// whole; says whether the file now holds exactly that.
+inline bool WriteBytes(const fs::path& path, const std::string& bytes, const std::string& repeated = "",
+                       uintmax_t times = 0, const std::string& tail = "")
 {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
+    for (uintmax_t i = 0; i < times; ++i)
+        out << repeated;
+    out << tail;
     out.close();
     return !out.fail();
 }

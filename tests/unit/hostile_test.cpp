@@ -73,13 +73,7 @@ TEST(Hostile, BigAndManyLines)
     // once, as the value read: under Wine on a machine that emulates 32-bit
     // execution, a process gets little more than 100 MiB of heap.
     const std::string bigPath = (dir.path / "big.run").string();
-    {
-        std::ofstream out(bigPath, std::ios::binary);
-        const std::string mib(1 << 20, 'x');
-        for (size_t written = 0; written < kBigLine; written += mib.size())
-            out << mib;
-        out << "\r\nnext";
-    }
+    ASSERT_TRUE(WriteBytes(bigPath, "", std::string(1 << 20, 'x'), kBigLine >> 20, "\r\nnext"));
     std::string many;
     for (int i = 0; i < 100000; ++i)
         many += "line " + std::to_string(i) + (i % 2 ? "\r\n" : "\n");
@@ -132,15 +126,7 @@ TEST(Hostile, ValueGrowingInTheConversion)
     constexpr rlim_t kFile = 32 * kMib; // 48 MiB in UTF-8
     TempFolder dir;
     const std::string path = (dir.path / "wide.run").string();
-    {
-        std::ofstream out(path, std::ios::binary);
-        std::string mib;
-        while (mib.size() < kMib)
-            mib += "\x00\x4E"s;
-        out << "\xFF\xFE";
-        for (rlim_t written = 0; written < kFile; written += kMib)
-            out << mib;
-    }
+    ASSERT_TRUE(WriteBytes(path, "\xFF\xFE", "\x00\x4E"s, kFile / 2));
     dir.Freeze();
     EXPECT_EXIT(std::_Exit(ReadWithin(path, kFile / 2, kFile * 5 / 4)), testing::ExitedWithCode(0), "");
     EXPECT_EXIT(std::_Exit(ReadWithin(path, kFile / 2, kFile * 4)), testing::ExitedWithCode(1), "");

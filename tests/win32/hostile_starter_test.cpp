@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace {
 
 TEST_F(Starter, LaterStartersEndQuietlyWhateverTheRunFile)
@@ -16,13 +14,8 @@ TEST_F(Starter, LaterStartersEndQuietlyWhateverTheRunFile)
     // Line 0 and 1 as usual, then a parameters line of 600 MiB, written a MiB
     // at a time.
     const std::string big = kit_.root + "\\big.run", pipeName = "\\\\.\\pipe\\starter-hostile";
-    std::ofstream out(big, std::ios::binary);
-    out << kit_.work << "\r\n" << kit_.recorder << "\r\n";
-    const std::string mib(1 << 20, 'p');
-    for (int i = 0; i < 600; ++i)
-        out << mib;
-    ASSERT_TRUE(out << "\r\n" << std::flush) << "cannot write 600 MiB here";
-    out.close();
+    ASSERT_TRUE(WriteBytes(big, kit_.work + "\r\n" + kit_.recorder + "\r\n", std::string(1 << 20, 'p'), 600, "\r\n"))
+        << "cannot write 600 MiB here";
     // A pipe with a server behind it: opened and read as a file, it would
     // wait for bytes that never come.
     HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 4096,

@@ -1,5 +1,7 @@
 #include "win32_support.h"
 
+#include "support.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -42,15 +44,7 @@ std::string OwnFolder()
 
 std::string MakeTempFolder(const std::string& label)
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    static unsigned counter = 0;
-    for (;;) {
-        std::string folder = std::string(temp) + "starter-" + label + "-" + std::to_string(GetCurrentProcessId()) +
-                             "-" + std::to_string(++counter);
-        if (CreateDirectoryA(folder.c_str(), nullptr))
-            return folder;
-    }
+    return FreshFolder(fs::temp_directory_path(), "starter-" + label).string();
 }
 
 Kit MakeKit()
