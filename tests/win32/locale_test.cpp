@@ -37,7 +37,7 @@ const LocaleCodePage CODE_PAGES[] = {
 // which a run file in the legacy code page can name.
 class Locale : public Starter, public ::testing::WithParamInterface<LocaleCodePage> {
 protected:
-    Locale() { argumentsOf_ = WideArguments; }
+    Locale() { wideArguments_ = true; }
     void SetUp() override
     {
         if (GetACP() != GetParam().id)

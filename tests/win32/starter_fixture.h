@@ -80,7 +80,7 @@ protected:
             return;
         ASSERT_EQ(got.size(), arguments ? 1u : 0u) << "a launch once, or none";
         if (arguments) {
-            EXPECT_EQ(argumentsOf_(got[0]), *arguments) << got[0]["commandline"];
+            EXPECT_EQ(Arguments(got[0], wideArguments_), *arguments) << got[0]["commandline"];
             for (const auto& [key, value] : seen)
                 EXPECT_EQ(got[0][key], value) << key;
         }
@@ -136,7 +136,6 @@ protected:
     PROCESS_INFORMATION starter_ = {}; // the resident one
     HWND window_ = nullptr;
     // How a launch's arguments are read: as its C runtime took them apart,
-    // or as a Unicode program does (WideArguments), for names beyond the
-    // ANSI code page.
-    std::vector<std::string> (*argumentsOf_)(const Record&) = Arguments;
+    // or as a Unicode program does, for names beyond the ANSI code page.
+    bool wideArguments_ = false;
 };

@@ -110,17 +110,15 @@ void ClearRecords(const std::string& folder)
         DeleteFileA(record["file"].c_str());
 }
 
-static std::vector<std::string> ArgumentsOf(const Record& record, const std::string& prefix)
+std::vector<std::string> Arguments(const Record& record, bool wide)
 {
+    const std::string prefix = wide ? "w" : "";
     auto value = [&](const std::string& key) { return record.count(key) ? record.at(key) : "(missing)"; };
     std::vector<std::string> arguments;
     for (int i = 1; i < std::atoi(value(prefix + "argc").c_str()); ++i)
         arguments.push_back(value(prefix + "arg" + std::to_string(i)));
     return arguments;
 }
-
-std::vector<std::string> Arguments(const Record& record) { return ArgumentsOf(record, ""); }
-std::vector<std::string> WideArguments(const Record& record) { return ArgumentsOf(record, "w"); }
 
 HWND Resident() { return FindWindowA(STARTER_WINDOW_CLASS, nullptr); }
 

@@ -64,10 +64,9 @@ std::string NewRecordFolder();
 std::vector<Record> ReadRecords(const std::string& folder);
 void ClearRecords(const std::string& folder);
 // The arguments after the program's own name, as the recorded program's C
-// runtime handed them to it.
-std::vector<std::string> Arguments(const Record& record);
-// The same as a Unicode program's runtime takes them apart, in UTF-8.
-std::vector<std::string> WideArguments(const Record& record);
+// runtime handed them to it; or (wide) as a Unicode program's runtime takes
+// them apart, in UTF-8.
+std::vector<std::string> Arguments(const Record& record, bool wide = false);
 
 // The resident starter's window, and the process of any window.
 HWND Resident();
