@@ -15,47 +15,28 @@ namespace {
 
 std::string g_folder;
 
-// How the C runtime splits a command line into arguments: blanks and tabs
-// separate outside quotes, 2n backslashes before a quote give n and the quote
-// toggles quoting, 2n+1 give n and a literal quote, other backslashes are
-// literal. A lead byte takes the byte after it along, whatever it is.
-std::vector<std::string> ParseArguments(const std::string& line, LeadBytePredicate isLeadByte)
+// How the C runtime reads back an argument that opens with a quote, given
+// the whole of its command line: 2n backslashes before a quote give n and the
+// quote closes, 2n+1 give n and a literal quote, other backslashes are
+// literal, and a lead byte takes the byte after it along, whatever it is.
+// The text is that one argument only if its closing quote is its last byte.
+Text QuotedArgument(const std::string& line, LeadBytePredicate isLeadByte)
 {
-    std::vector<std::string> args;
-    size_t i = 0;
-    const size_t n = line.size();
-    for (;;) {
-        while (i < n && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        if (i == n)
-            return args;
-        std::string arg;
-        bool quoted = false;
-        while (i < n && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
-            if (line[i] == '\\') {
-                size_t k = 0;
-                while (i < n && line[i] == '\\')
-                    ++k, ++i;
-                if (i < n && line[i] == '"') {
-                    arg.append(k / 2, '\\');
-                    if (k % 2) {
-                        arg += '"';
-                        ++i;
-                    }
-                } else {
-                    arg.append(k, '\\');
-                }
-            } else if (line[i] == '"') {
-                quoted = !quoted;
-                ++i;
-            } else {
-                if (isLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < n)
-                    arg += line[i++];
-                arg += line[i++];
-            }
-        }
-        args.push_back(arg);
+    std::string arg;
+    for (size_t i = 1; i < line.size();) {
+        size_t slashes = 0;
+        while (i < line.size() && line[i] == '\\')
+            ++slashes, ++i;
+        const bool quote = i < line.size() && line[i] == '"';
+        arg.append(quote ? slashes / 2 : slashes, '\\');
+        if (quote && slashes % 2 == 0)
+            return i + 1 == line.size() ? Text(arg) : std::nullopt;
+        if (i + 1 < line.size() && isLeadByte(static_cast<unsigned char>(line[i])))
+            arg += line[i++];
+        if (i < line.size())
+            arg += line[i++];
     }
+    return std::nullopt; // never closed
 }
 
 } // namespace
@@ -147,8 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         while (i + 1 < document->size())
             i += codePage.isLeadByte(static_cast<unsigned char>((*document)[i])) ? 2 : 1;
         const bool whole = i == document->size() || !codePage.isLeadByte(static_cast<unsigned char>(document->back()));
-        const std::vector<std::string> args = ParseArguments(quoted, codePage.isLeadByte);
-        Check(!whole || (args.size() == 1 && args[0] == *document), "the quoted document reads back as itself");
+        Check(!whole || QuotedArgument(quoted, codePage.isLeadByte) == document,
+              "the quoted document reads back as itself, one argument");
     } else {
         Check(quoted == *document, "a document without blanks goes as it is");
     }
