@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,13 +39,6 @@ inline std::string ScratchFolder()
     g_scratch = FreshFolder(base, "starter-fuzz").string();
     std::atexit([] { fs::remove_all(g_scratch); });
     return g_scratch;
-}
-
-inline std::string ReadWholeFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    Check(in.is_open(), "scratch file can be read back");
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Well-formed text in an encoding as UTF-16, or absent: glibc's iconv

@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string g_path;
+std::string g_folder, g_path;
 
 std::string Filler(unsigned mode)
 {
@@ -35,7 +35,8 @@ std::string Filler(unsigned mode)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    g_path = ScratchFolder() + "/fuzz.run";
+    g_folder = ScratchFolder();
+    g_path = g_folder + "/fuzz.run";
     return 0;
 }
 
@@ -48,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (mode & 0x10)
         bytes.append(1152 * 1024, 'x');
     Check(WriteBytes(g_path, bytes), "scratch file can be written");
+    const auto written = Snapshot(g_folder);
 
     const ReferenceRunFile model(bytes);
     // The first lines, and those around the end (a filler of LFs makes tens
@@ -72,6 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     Check(ReadRunFileLine(g_path, ULONG_MAX) == model.Line(ULONG_MAX), "a line far beyond the end");
-    Check(ReadWholeFile(g_path) == bytes, "the file is left as it was");
+    Check(Snapshot(g_folder) == written, "the file is left as it was");
     return 0;
 }
