@@ -9,7 +9,6 @@
 #include "fuzz_support.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
